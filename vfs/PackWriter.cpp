@@ -1,0 +1,130 @@
+// PackWriter: see PackWriter.h.
+#include "vfs/PackWriter.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace kvx::vfs {
+
+namespace {
+
+void putInt32(Bytes& out, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+std::optional<Bytes> buildPackImage(const std::vector<PackInput>& inputs, std::string* error) {
+    constexpr size_t kLimit = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+    size_t directorySize = 12;
+    for (const PackInput& in : inputs) {
+        if (in.name.find('\0') != std::string::npos || in.name.empty()) {
+            if (error) {
+                *error = "entry name is empty or holds a 0 byte: '" + in.name + "'";
+            }
+            return std::nullopt;
+        }
+        directorySize += in.name.size() + 1 + 8;
+    }
+    size_t total = directorySize;
+    for (const PackInput& in : inputs) {
+        total += in.data.size();
+    }
+    if (total > kLimit || inputs.size() > kLimit) {
+        if (error) {
+            *error = "pack content of " + std::to_string(total) + " bytes exceeds 2 GiB";
+        }
+        return std::nullopt;
+    }
+    Bytes out(directorySize);
+    std::memcpy(out.data(), "kvxvfs", 6);
+    out[6] = out[7] = 0;
+    putInt32(out, 8, static_cast<uint32_t>(inputs.size()));
+    out.reserve(total);
+    size_t dirPos = 12;
+    size_t dataPos = directorySize;
+    for (const PackInput& in : inputs) {
+        std::memcpy(out.data() + dirPos, in.name.data(), in.name.size());
+        dirPos += in.name.size();
+        out[dirPos++] = 0;
+        putInt32(out, dirPos, static_cast<uint32_t>(dataPos));
+        putInt32(out, dirPos + 4, static_cast<uint32_t>(in.data.size()));
+        dirPos += 8;
+        dataPos += in.data.size();
+    }
+    for (const PackInput& in : inputs) {
+        out.insert(out.end(), in.data.begin(), in.data.end());
+    }
+    return out;
+}
+
+bool writePackFile(const std::string& path, const Bytes& content, bool store, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) {
+            *error = why;
+        }
+        return false;
+    };
+    if (store) {
+        std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+        if (!f) {
+            return fail("cannot create '" + path + "'");
+        }
+        if (!content.empty() && std::fwrite(content.data(), 1, content.size(), f.get()) != content.size()) {
+            return fail("cannot write '" + path + "'");
+        }
+        if (std::fclose(f.release()) != 0) {
+            return fail("cannot write '" + path + "'");
+        }
+        return true;
+    }
+    gzFile gz = gzopen(path.c_str(), "wb6");
+    if (gz == nullptr) {
+        return fail("cannot create '" + path + "'");
+    }
+    size_t pos = 0;
+    bool ok = true;
+    while (ok && pos < content.size()) {
+        unsigned n = static_cast<unsigned>(std::min<size_t>(content.size() - pos, 1u << 20));
+        ok = gzwrite(gz, content.data() + pos, n) == static_cast<int>(n);
+        pos += n;
+    }
+    if (gzclose(gz) != Z_OK || !ok) {
+        return fail("cannot write '" + path + "'");
+    }
+    return true;
+}
+
+std::optional<Bytes> readPackFile(const std::string& path) {
+    gzFile gz = gzopen(path.c_str(), "rb");
+    if (gz == nullptr) {
+        return std::nullopt;
+    }
+    gzbuffer(gz, 256 * 1024);
+    Bytes out;
+    constexpr size_t kStep = 1 << 20;
+    int got = 0;
+    do {
+        size_t used = out.size();
+        out.resize(used + kStep);
+        got = gzread(gz, out.data() + used, static_cast<unsigned>(kStep));
+        out.resize(used + static_cast<size_t>(got > 0 ? got : 0));
+    } while (got > 0);
+    gzclose(gz);
+    if (got < 0) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+}  // namespace kvx::vfs

@@ -1,0 +1,34 @@
+// PackWriter: building pack files, for the packer tool, tests and benchmarks.
+//
+// A pack's content is the magic "kvxvfs", two reserved bytes, the entry count
+// and the directory (each name, a 0 byte, offset and size as 32-bit
+// little-endian integers), followed by the entries' bytes in directory order.
+// The file on disk is that content either gzip-compressed as one stream or
+// stored as it is; the reader accepts both.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vfs/Vfs.h"
+
+namespace kvx::vfs {
+
+struct PackInput {
+    std::string name;  // entry name, '/' between folders, no 0 byte
+    Bytes data;
+};
+
+// The uncompressed pack content, or nothing (with a reason) when a name holds
+// a 0 byte or the pack would not fit 32-bit offsets.
+std::optional<Bytes> buildPackImage(const std::vector<PackInput>& inputs, std::string* error);
+
+// Writes content to path, gzip-compressed (level 6) unless store is set.
+bool writePackFile(const std::string& path, const Bytes& content, bool store, std::string* error);
+
+// The decompressed content of a pack file (or any gzip or plain file), or
+// nothing when it cannot be read.
+std::optional<Bytes> readPackFile(const std::string& path);
+
+}  // namespace kvx::vfs
