@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -103,28 +104,6 @@ bool writePackFile(const std::string& path, const Bytes& content, bool store, st
         return fail("cannot write '" + path + "'");
     }
     return true;
-}
-
-std::optional<Bytes> readPackFile(const std::string& path) {
-    gzFile gz = gzopen(path.c_str(), "rb");
-    if (gz == nullptr) {
-        return std::nullopt;
-    }
-    gzbuffer(gz, 256 * 1024);
-    Bytes out;
-    constexpr size_t kStep = 1 << 20;
-    int got = 0;
-    do {
-        size_t used = out.size();
-        out.resize(used + kStep);
-        got = gzread(gz, out.data() + used, static_cast<unsigned>(kStep));
-        out.resize(used + static_cast<size_t>(got > 0 ? got : 0));
-    } while (got > 0);
-    gzclose(gz);
-    if (got < 0) {
-        return std::nullopt;
-    }
-    return out;
 }
 
 }  // namespace kvx::vfs

@@ -27,8 +27,4 @@ std::optional<Bytes> buildPackImage(const std::vector<PackInput>& inputs, std::s
 // Writes content to path, gzip-compressed (level 6) unless store is set.
 bool writePackFile(const std::string& path, const Bytes& content, bool store, std::string* error);
 
-// The decompressed content of a pack file (or any gzip or plain file), or
-// nothing when it cannot be read.
-std::optional<Bytes> readPackFile(const std::string& path);
-
 }  // namespace kvx::vfs

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "vfs/PackWriter.h"
 #include "vfs/VfsFile.h"
 
 namespace kvx::vfs {
@@ -19,7 +18,7 @@ struct State {
     bool packMode = false;
     std::string packPath;
     std::vector<PackEntry> entries;
-    std::shared_ptr<const Bytes> image;
+    std::shared_ptr<const PackImage> image;
     std::string dataDirectory = "data";
 };
 
@@ -28,7 +27,7 @@ State& state() {
     return s;
 }
 
-int32_t readInt32(const Bytes& b, size_t pos) {
+int32_t readInt32(const uint8_t* b, size_t pos) {
     uint32_t v = static_cast<uint32_t>(b[pos]) | static_cast<uint32_t>(b[pos + 1]) << 8 |
                  static_cast<uint32_t>(b[pos + 2]) << 16 | static_cast<uint32_t>(b[pos + 3]) << 24;
     return static_cast<int32_t>(v);
@@ -48,32 +47,32 @@ std::optional<fs::path> findIgnoringCase(const fs::path& dir, const std::string&
 
 }  // namespace
 
-bool parsePackDirectory(const Bytes& image, std::vector<PackEntry>& entries) {
+bool parsePackDirectory(const uint8_t* image, size_t size, std::vector<PackEntry>& entries) {
     entries.clear();
     static const char kMagic[6] = {'k', 'v', 'x', 'v', 'f', 's'};
-    if (image.size() < sizeof(kMagic) || std::memcmp(image.data(), kMagic, sizeof(kMagic)) != 0) {
+    if (size < sizeof(kMagic) || std::memcmp(image, kMagic, sizeof(kMagic)) != 0) {
         return false;
     }
     // Magic, two reserved bytes, the entry count.
-    if (image.size() < 12) {
+    if (size < 12) {
         return true;  // a pack whose directory ends before the count: empty
     }
     int32_t count = readInt32(image, 8);
     size_t pos = 12;
     // Each entry needs at least its terminating 0 and two integers, so the
     // count cannot exceed what the remaining bytes could hold.
-    size_t fits = (image.size() - pos) / 9;
+    size_t fits = (size - pos) / 9;
     size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
     entries.reserve(wanted < fits ? wanted : fits);
     for (size_t i = 0; i < wanted; ++i) {
-        const uint8_t* begin = image.data() + pos;
-        const void* nul = std::memchr(begin, 0, image.size() - pos);
+        const uint8_t* begin = image + pos;
+        const void* nul = std::memchr(begin, 0, size - pos);
         if (nul == nullptr) {
             break;  // the name runs to the end of the pack
         }
         size_t nameLength = static_cast<size_t>(static_cast<const uint8_t*>(nul) - begin);
         size_t after = pos + nameLength + 1;
-        if (image.size() - after < 8) {
+        if (size - after < 8) {
             break;  // offset and size are cut off
         }
         PackEntry entry;
@@ -95,17 +94,17 @@ void Vfs::init(const char* packPath) {
     if (packPath == nullptr) {
         return;
     }
-    std::optional<Bytes> image = readPackFile(packPath);
+    std::optional<PackImage> image = readPackImage(packPath);
     if (!image) {
         return;
     }
     std::vector<PackEntry> entries;
-    if (!parsePackDirectory(*image, entries)) {
+    if (!parsePackDirectory(image->data(), image->size(), entries)) {
         return;
     }
     s.packPath = packPath;
     s.entries = std::move(entries);
-    s.image = std::make_shared<const Bytes>(std::move(*image));
+    s.image = std::make_shared<const PackImage>(std::move(*image));
     s.packMode = true;
 }
 
@@ -123,7 +122,7 @@ const std::string& Vfs::dataDirectory() { return state().dataDirectory; }
 bool Vfs::packMode() { return state().packMode; }
 const std::string& Vfs::packPath() { return state().packPath; }
 const std::vector<PackEntry>& Vfs::entries() { return state().entries; }
-std::shared_ptr<const Bytes> Vfs::packImage() { return state().image; }
+std::shared_ptr<const PackImage> Vfs::packImage() { return state().image; }
 
 std::optional<std::string> Vfs::resolvePath(std::string_view name) {
     if (name.empty()) {

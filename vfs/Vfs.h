@@ -5,7 +5,8 @@
 //   1. Pack mode. Vfs::init(path) opens the pack file through zlib's gzip
 //      reader (a pack may be one gzip stream or stored as it is), checks the
 //      magic "kvxvfs" and reads its directory. Names are looked up ignoring
-//      ASCII case; of two equal names the first in the directory wins. The
+//      ASCII case, with '\' and '/' alike; of two equal names the first in
+//      the directory wins. The
 //      decompressed pack stays in memory, so opening an entry costs a lookup
 //      and reading it a copy, instead of a decompression from the start.
 //   2. Directory mode, when there is no pack or it is not one. The file named
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "core/String.h"
+#include "vfs/PackImage.h"
 
 namespace kvx::vfs {
 
@@ -59,7 +61,7 @@ public:
     static const std::vector<PackEntry>& entries();
     static int entryCount() { return static_cast<int>(entries().size()); }
     // The decompressed pack, shared with the files that read from it.
-    static std::shared_ptr<const Bytes> packImage();
+    static std::shared_ptr<const PackImage> packImage();
 
     // Directory mode: the real path of name (backslashes turned into
     // separators, case fallback per component), or nothing if it is missing.
@@ -73,7 +75,7 @@ public:
 // Parses the content of a pack (after decompression). Returns false when the
 // magic is wrong. A directory that ends before its count is complete keeps
 // the entries read so far.
-bool parsePackDirectory(const Bytes& image, std::vector<PackEntry>& entries);
+bool parsePackDirectory(const uint8_t* image, size_t size, std::vector<PackEntry>& entries);
 
 // The pack name a program at programPath looks for: the file name after the
 // last '/' or '\', cut at its last '.', with ".kvx" appended. The pack is

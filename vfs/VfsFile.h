@@ -50,7 +50,7 @@ private:
     // Directory mode.
     std::unique_ptr<std::FILE, FileCloser> stream_;
     // Pack mode: the pack image and where this entry starts in it.
-    std::shared_ptr<const Bytes> image_;
+    std::shared_ptr<const PackImage> image_;
     size_t start_ = 0;
 
     int32_t length_ = 0;

@@ -76,18 +76,19 @@ int create(const std::string& out, const std::string& dir, bool store) {
 }
 
 // Reads a pack's content and directory, or says why not.
-bool openPack(const std::string& pack, Bytes& image, std::vector<kvx::vfs::PackEntry>& entries) {
+bool openPack(const std::string& pack, kvx::vfs::PackImage& image,
+              std::vector<kvx::vfs::PackEntry>& entries) {
     std::error_code ec;
     if (!fs::is_regular_file(pack, ec)) {
         fail("cannot open '" + pack + "'");
         return false;
     }
-    std::optional<Bytes> content = kvx::vfs::readPackFile(pack);
+    std::optional<kvx::vfs::PackImage> content = kvx::vfs::readPackImage(pack);
     if (!content) {
         fail("cannot read '" + pack + "'");
         return false;
     }
-    if (!kvx::vfs::parsePackDirectory(*content, entries)) {
+    if (!kvx::vfs::parsePackDirectory(content->data(), content->size(), entries)) {
         fail("'" + pack + "' is not a pack (wrong magic)");
         return false;
     }
@@ -96,7 +97,7 @@ bool openPack(const std::string& pack, Bytes& image, std::vector<kvx::vfs::PackE
 }
 
 int list(const std::string& pack) {
-    Bytes image;
+    kvx::vfs::PackImage image;
     std::vector<kvx::vfs::PackEntry> entries;
     if (!openPack(pack, image, entries)) {
         return 1;
@@ -116,7 +117,7 @@ bool escapes(const fs::path& name) {
 }
 
 int extract(const std::string& pack, const std::string& dir) {
-    Bytes image;
+    kvx::vfs::PackImage image;
     std::vector<kvx::vfs::PackEntry> entries;
     if (!openPack(pack, image, entries)) {
         return 1;
@@ -136,7 +137,7 @@ int extract(const std::string& pack, const std::string& dir) {
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
         std::ofstream out(target, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(image.data()) + e.offset, e.size);
+        out.write(reinterpret_cast<const char*>(image.data() + e.offset), e.size);
         if (!out) {
             return fail("cannot write '" + target.string() + "'");
         }
