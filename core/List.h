@@ -16,7 +16,7 @@ namespace kvx::core {
 
 template <typename T>
 class List {
-public:
+  public:
     int count() const { return static_cast<int>(items_.size()); }
     bool empty() const { return items_.empty(); }
 
@@ -62,7 +62,7 @@ public:
         }
     }
 
-private:
+  private:
     size_t slot(int i) const { return items_.size() - 1 - static_cast<size_t>(i); }
 
     std::vector<T> items_;  // back of the vector = head of the list

@@ -8,9 +8,13 @@ namespace kvx::core {
 
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-bool isTrimmable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isTrimmable(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 }  // namespace
 
@@ -31,7 +35,8 @@ String::String(int value, int radix) {
     const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
     bool negative = radix == 10 && value < 0;
     // Other radices write the 32-bit pattern unsigned.
-    unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    unsigned magnitude =
+        negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
     char buffer[40];
     int pos = sizeof(buffer);
     do {
@@ -61,7 +66,9 @@ void String::set(const char* text) {
     text_ = text;
 }
 
-void String::set(std::string_view text) { text_.assign(text.data(), text.size()); }
+void String::set(std::string_view text) {
+    text_.assign(text.data(), text.size());
+}
 
 String& String::append(const char* text) {
     if (text != nullptr) {
@@ -81,7 +88,9 @@ String String::operator+(const char* text) const {
     return result;
 }
 
-String String::operator+(const String& other) const { return *this + other.text(); }
+String String::operator+(const String& other) const {
+    return *this + other.text();
+}
 
 String String::operator+(char c) const {
     String result(*this);
@@ -89,7 +98,9 @@ String String::operator+(char c) const {
     return result;
 }
 
-String String::operator+(int value) const { return *this + String(value, 10); }
+String String::operator+(int value) const {
+    return *this + String(value, 10);
+}
 
 char String::at(int index) const {
     if (index < 0 || index >= length()) {

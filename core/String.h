@@ -14,7 +14,7 @@
 namespace kvx::core {
 
 class String {
-public:
+  public:
     String() = default;
     String(const char* text);  // NOLINT: implicit by design, like a literal
     String(std::string_view text);
@@ -82,7 +82,7 @@ public:
     int length() const { return static_cast<int>(text_.size()); }
     bool empty() const { return text_.empty(); }
 
-private:
+  private:
     std::string text_;
 };
 

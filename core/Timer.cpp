@@ -8,7 +8,7 @@ namespace kvx::core {
 namespace {
 
 class SteadyClock final : public Clock {
-public:
+  public:
     uint32_t now() const override {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now().time_since_epoch());

@@ -13,7 +13,7 @@ namespace kvx::core {
 
 // A source of millisecond counts. now() may be called from any thread.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual uint32_t now() const = 0;
 
@@ -24,18 +24,18 @@ public:
 
 // A clock that only moves when told to; safe to read from another thread.
 class ManualClock final : public Clock {
-public:
+  public:
     explicit ManualClock(uint32_t start = 0) : now_(start) {}
     uint32_t now() const override { return now_.load(std::memory_order_relaxed); }
     void set(uint32_t ms) { now_.store(ms, std::memory_order_relaxed); }
     void advance(uint32_t ms) { now_.fetch_add(ms, std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<uint32_t> now_;
 };
 
 class Timer {
-public:
+  public:
     // The clock must outlive the timer.
     explicit Timer(const Clock& clock = Clock::system()) : clock_(&clock), start_(clock.now()) {}
     virtual ~Timer() = default;
@@ -50,7 +50,7 @@ public:
 
     const Clock& clock() const { return *clock_; }
 
-private:
+  private:
     const Clock* clock_;
     uint32_t start_;
 };

@@ -33,7 +33,7 @@ constexpr int32_t tagId(const char* t) {
 
 // One chunk's bytes, held by value; copying copies the bytes.
 class Chunk {
-public:
+  public:
     Chunk() = default;
     Chunk(int32_t tag, Bytes data) : data_(std::move(data)), tag_(tag) {}
 
@@ -52,14 +52,14 @@ public:
     // including a delivered chunk of size 0.
     bool isNone() const { return tag_ == 0; }
 
-private:
+  private:
     Bytes data_;
     int32_t position_ = 0;
     int32_t tag_ = 0;
 };
 
 class ChunkFile {
-public:
+  public:
     ChunkFile() = default;
     ~ChunkFile() { close(); }
     ChunkFile(const ChunkFile&) = delete;
@@ -80,7 +80,7 @@ public:
     int32_t chunksRead() const { return chunksRead_; }
     bool isOpen() const { return isOpen_; }
 
-private:
+  private:
     Bytes bytes_;
     size_t pos_ = 0;
     int32_t version_ = 0;
@@ -92,13 +92,13 @@ private:
 
 // Writes a container: header and the chunks in order (for tools and tests).
 class ChunkWriter {
-public:
+  public:
     explicit ChunkWriter(int32_t version, int32_t reserved = 0)
         : version_(version), reserved_(reserved) {}
     void add(std::string_view tag, const Bytes& data);
     Bytes finish() const;
 
-private:
+  private:
     int32_t version_;
     int32_t reserved_;
     int32_t count_ = 0;

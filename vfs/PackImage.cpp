@@ -39,8 +39,8 @@ size_t expectedContentSize(const std::string& path) {
     uint8_t head[2] = {0, 0};
     uint8_t tail[4] = {0, 0, 0, 0};
     std::rewind(f.get());
-    bool gzip = size >= 18 && std::fread(head, 1, 2, f.get()) == 2 && head[0] == 0x1f &&
-                head[1] == 0x8b;
+    bool gzip =
+        size >= 18 && std::fread(head, 1, 2, f.get()) == 2 && head[0] == 0x1f && head[1] == 0x8b;
     if (!gzip) {
         return static_cast<size_t>(size);
     }

@@ -17,7 +17,7 @@
 namespace kvx::vfs {
 
 class PackImage {
-public:
+  public:
     PackImage() = default;
 
     const uint8_t* data() const { return data_.get(); }
@@ -35,7 +35,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Free {
         void operator()(uint8_t* p) const { std::free(p); }
     };

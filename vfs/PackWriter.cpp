@@ -3,8 +3,8 @@
 
 #include <zlib.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -81,7 +81,8 @@ bool writePackFile(const std::string& path, const Bytes& content, bool store, st
         if (!f) {
             return fail("cannot create '" + path + "'");
         }
-        if (!content.empty() && std::fwrite(content.data(), 1, content.size(), f.get()) != content.size()) {
+        if (!content.empty() &&
+            std::fwrite(content.data(), 1, content.size(), f.get()) != content.size()) {
             return fail("cannot write '" + path + "'");
         }
         if (std::fclose(f.release()) != 0) {

@@ -117,12 +117,24 @@ void Vfs::reset() {
     s.dataDirectory = "data";
 }
 
-void Vfs::setDataDirectory(std::string dir) { state().dataDirectory = std::move(dir); }
-const std::string& Vfs::dataDirectory() { return state().dataDirectory; }
-bool Vfs::packMode() { return state().packMode; }
-const std::string& Vfs::packPath() { return state().packPath; }
-const std::vector<PackEntry>& Vfs::entries() { return state().entries; }
-std::shared_ptr<const PackImage> Vfs::packImage() { return state().image; }
+void Vfs::setDataDirectory(std::string dir) {
+    state().dataDirectory = std::move(dir);
+}
+const std::string& Vfs::dataDirectory() {
+    return state().dataDirectory;
+}
+bool Vfs::packMode() {
+    return state().packMode;
+}
+const std::string& Vfs::packPath() {
+    return state().packPath;
+}
+const std::vector<PackEntry>& Vfs::entries() {
+    return state().entries;
+}
+std::shared_ptr<const PackImage> Vfs::packImage() {
+    return state().image;
+}
 
 std::optional<std::string> Vfs::resolvePath(std::string_view name) {
     if (name.empty()) {

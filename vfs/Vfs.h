@@ -46,7 +46,7 @@ struct PackEntry {
 using Bytes = std::vector<uint8_t>;
 
 class Vfs {
-public:
+  public:
     // Chooses the source: pack mode when path names a readable pack with the
     // right magic, directory mode otherwise (also for a null path).
     static void init(const char* packPath);

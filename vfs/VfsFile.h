@@ -17,7 +17,7 @@
 namespace kvx::vfs {
 
 class VfsFile {
-public:
+  public:
     explicit VfsFile(const char* name = nullptr);
     ~VfsFile() = default;
     VfsFile(VfsFile&&) noexcept = default;
@@ -38,7 +38,7 @@ public:
     bool good() const { return good_; }
     bool fromPack() const { return fromPack_; }
 
-private:
+  private:
     struct FileCloser {
         void operator()(std::FILE* f) const {
             if (f != nullptr) {

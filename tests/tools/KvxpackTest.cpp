@@ -140,9 +140,8 @@ TEST(PackImage, GrowsPastAWrongSizeHint) {
     std::string second(1000, 'b');
     ASSERT_TRUE(kvx::vfs::writePackFile(dir / "a.gz", kvx::vfs::Bytes(first.begin(), first.end()),
                                         false, nullptr));
-    ASSERT_TRUE(kvx::vfs::writePackFile(dir / "b.gz",
-                                        kvx::vfs::Bytes(second.begin(), second.end()), false,
-                                        nullptr));
+    ASSERT_TRUE(kvx::vfs::writePackFile(dir / "b.gz", kvx::vfs::Bytes(second.begin(), second.end()),
+                                        false, nullptr));
     std::string joined = slurp(dir.path() / "a.gz") + slurp(dir.path() / "b.gz");
     dir.write("joined.gz", joined);
     std::optional<kvx::vfs::PackImage> image = kvx::vfs::readPackImage(dir / "joined.gz");

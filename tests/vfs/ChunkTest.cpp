@@ -9,7 +9,9 @@ using namespace kvx::vfs;
 
 namespace {
 
-Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 void putInt(Bytes& b, int32_t v) {
     for (int i = 0; i < 4; ++i) {

@@ -12,7 +12,7 @@ using namespace kvx::vfs;
 namespace {
 
 class DirectoryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Vfs::reset();
         Vfs::setDataDirectory(dir.path().string());

@@ -14,7 +14,9 @@ using namespace kvx::vfs;
 
 namespace {
 
-Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 void putInt(Bytes& b, int32_t v) {
     for (int i = 0; i < 4; ++i) {
@@ -33,7 +35,7 @@ Bytes rawPack(int32_t count, const Bytes& rest) {
 }
 
 class PackTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { Vfs::reset(); }
 
     std::string writePack(const std::vector<PackInput>& inputs, bool store) {
@@ -76,9 +78,9 @@ TEST_F(PackTest, CompressedAndStoredPacksReadTheSame) {
 }
 
 TEST_F(PackTest, LookupIgnoresCaseAndFirstOfTwoWins) {
-    Vfs::init(writePack({{"script.zel", bytesOf("first")}, {"SCRIPT.ZEL", bytesOf("second")}},
-                        false)
-                  .c_str());
+    Vfs::init(
+        writePack({{"script.zel", bytesOf("first")}, {"SCRIPT.ZEL", bytesOf("second")}}, false)
+            .c_str());
     EXPECT_EQ(readWhole("SCRIPT.ZEL"), "first");
     EXPECT_EQ(readWhole("Script.Zel"), "first");
     EXPECT_EQ(readWhole("other"), "<missing>");

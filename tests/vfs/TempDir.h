@@ -11,7 +11,7 @@
 namespace kvx::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "kvx-test-XXXXXX").string();
         char* made = mkdtemp(pattern.data());
@@ -37,7 +37,7 @@ public:
         write(name, std::string(bytes.begin(), bytes.end()));
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
