@@ -1,0 +1,32 @@
+// LaunchSettings: what the launcher dialog hands to start-up.
+//
+// A plain value. The member defaults are exactly what the dialog returns when
+// the user presses "Go" without touching anything (800 x 600, 32 bits, full
+// screen, quality 1.0), so a player started without the dialog behaves like a
+// user who accepted every default.
+#pragma once
+
+namespace kvx::shell {
+
+struct LaunchSettings {
+    // Display mode.
+    int width = 800;
+    int height = 600;
+    int bits = 32;
+    // False when the "windowed" box was checked.
+    bool fullScreen = true;
+    // Scale of the offscreen buffers, one of 0.25, 0.5, 1.0, 2.0, 4.0.
+    float quality = 1.0f;
+    // Display aspect ratio; the dialog never changes it.
+    float aspect = 4.0f / 3.0f;
+    // True when the user left with Escape (or the window could not be made);
+    // start-up then ends the program. The other fields keep their defaults.
+    bool cancelled = false;
+
+    bool windowed() const { return !fullScreen; }
+};
+
+// The settings used when the launcher is skipped.
+inline LaunchSettings defaultLaunchSettings() { return LaunchSettings{}; }
+
+}  // namespace kvx::shell
