@@ -1,0 +1,100 @@
+// ByteReader: bounds-checked little-endian reads from a byte span.
+//
+// Every read checks the bytes that remain; a read that does not fit returns
+// false, reads nothing and leaves the reader failed, so a parser can read a
+// whole record and test once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace kvx::synth {
+
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    bool ok() const { return ok_; }
+    size_t position() const { return pos_; }
+    size_t remaining() const { return pos_ <= size_ ? size_ - pos_ : 0; }
+
+    // Moves to an absolute offset; fails beyond the end.
+    bool seek(int64_t offset) {
+        if (!ok_ || offset < 0 || static_cast<uint64_t>(offset) > size_) {
+            return fail();
+        }
+        pos_ = static_cast<size_t>(offset);
+        return true;
+    }
+    bool skip(int64_t count) {
+        if (!ok_ || count < 0 || static_cast<uint64_t>(count) > remaining()) {
+            return fail();
+        }
+        pos_ += static_cast<size_t>(count);
+        return true;
+    }
+    uint8_t u8() {
+        if (!ok_ || remaining() < 1) {
+            fail();
+            return 0;
+        }
+        return data_[pos_++];
+    }
+    int8_t i8() { return static_cast<int8_t>(u8()); }
+    uint16_t u16() {
+        if (!ok_ || remaining() < 2) {
+            fail();
+            return 0;
+        }
+        const auto v = static_cast<uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
+        pos_ += 2;
+        return v;
+    }
+    int32_t i32() {
+        if (!ok_ || remaining() < 4) {
+            fail();
+            return 0;
+        }
+        const uint32_t v = static_cast<uint32_t>(data_[pos_]) | static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
+                           static_cast<uint32_t>(data_[pos_ + 2]) << 16 | static_cast<uint32_t>(data_[pos_ + 3]) << 24;
+        pos_ += 4;
+        return static_cast<int32_t>(v);
+    }
+    float f32() {
+        const auto v = static_cast<uint32_t>(i32());
+        float f = 0.0f;
+        std::memcpy(&f, &v, sizeof f);
+        return f;
+    }
+    // A name of length bytes (length includes the NUL); the text ends at
+    // the first NUL inside it. Fails for a negative or oversized length.
+    bool name(int32_t length, std::string& out) {
+        if (!ok_ || length < 0 || static_cast<uint64_t>(length) > remaining()) {
+            return fail();
+        }
+        const char* p = reinterpret_cast<const char*>(data_ + pos_);
+        out.assign(p, strnlen(p, static_cast<size_t>(length)));
+        pos_ += static_cast<size_t>(length);
+        return true;
+    }
+    // A pointer to count bytes at the position, then skips them.
+    const uint8_t* bytes(int32_t count) {
+        const uint8_t* p = data_ + pos_;
+        return skip(count) ? p : nullptr;
+    }
+
+private:
+    bool fail() {
+        ok_ = false;
+        return false;
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+}  // namespace kvx::synth

@@ -1,0 +1,52 @@
+// Generators: the oscillators of a voice.
+//
+// Five types, created by name from the configuration: "gSine" (0),
+// "gSquare" (1), "gNoice" (2, the spelling of the file format), "gSaw" (3)
+// and "gTriangle" (4). The pitched ones share a coupled recursive sine
+// oscillator (double state) from which the square, saw and triangle are
+// derived. Generators add into the buffer they are given; they never clear it.
+//
+// Threads: created on the main thread while the configuration is read, then
+// used only by the music thread.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "synth/Tables.h"
+
+namespace kvx::synth {
+
+class Generator {
+public:
+    // Virtual operations in their fixed order: destructor, noteOn, render, setGains.
+    virtual ~Generator() = default;
+    // frequency is ignored (it arrives with each render); level 0..127 sets
+    // the gain, pan -64..63 the pan gains, phaseSpread (degrees) detunes the
+    // phase of the right oscillator in stereo. shared is the per-instrument
+    // object of the type (no type has one).
+    virtual void noteOn(double frequency, int level, int pan, int phaseSpread, void* shared) = 0;
+    // Adds count floats (interleaved in stereo) at the given frequency.
+    virtual void render(float* buffer, int count, float frequency) = 0;
+    virtual void setGains(float left, float right) = 0;
+};
+
+enum class GeneratorType { Sine = 0, Square = 1, Noise = 2, Saw = 3, Triangle = 4 };
+
+// The type number of a registered generator name, or -1.
+int generatorTypeByName(std::string_view name);
+const char* generatorTypeName(int type);
+// A new generator of the type, reading the stereo flag from settings.
+std::unique_ptr<Generator> makeGenerator(int type, const Settings& settings);
+
+// render() of n generators that were all made with `type`, generator j into
+// buffers[j] at frequencies[j]; the same result as rendering them one by one,
+// computed side by side.
+void renderGenerators(int type, Generator* const* generators, float* const* buffers, const float* frequencies, int n,
+                      int count);
+
+// Left and right pan gains of a pan value: left = right = 1, the opposite
+// side attenuated by |pan| / 64.
+void panGains(int pan, float& left, float& right);
+
+}  // namespace kvx::synth

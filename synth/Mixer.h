@@ -1,0 +1,66 @@
+// Mixer and MixerChannel: sum the instruments of the mixer channels into one
+// block, apply the master gains and smooth the result.
+//
+// Smoothing: every float k becomes (x[k-4] + x[k-2] + x[k]) / 4 over the
+// unsmoothed values, continuing across block borders through a history of the
+// previous block's last four floats. In stereo this averages each side over
+// three frames, in mono samples k, k-2 and k-4.
+//
+// Threads: configured on the main thread, rendered on the music thread. All
+// buffers are allocated when the channels are created.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "synth/Effect.h"
+#include "synth/Instrument.h"
+
+namespace kvx::synth {
+
+struct ChannelEffect {
+    int type = -1;
+    std::unique_ptr<Effect> effect;
+};
+
+struct MixerChannel {
+    Instrument* instrument = nullptr;
+    float gain = 0.8f;
+    int lowest = 0;
+    int highest = 127;
+    std::vector<ChannelEffect> effects;
+    std::vector<float> buffer;
+};
+
+class Mixer {
+public:
+    // Creates count channels with blocks of blockFloats; false for count < 1.
+    bool create(int count, int blockFloats, bool stereo);
+    // Renders count floats (at most one block) into buffer.
+    void render(float* buffer, int count);
+
+    bool stereo = false;
+    float masterLeft = 1.0f;
+    float masterRight = 1.0f;
+    std::vector<MixerChannel> channels;
+    std::array<float, 4> history{};
+    std::array<float, 4> oldHistory{};
+
+private:
+    std::vector<float> raw_;
+    std::vector<GeneratorJob> jobs_;  // room for every channel's generators
+};
+
+// Converts one float to a 16-bit sample: v * 32767, clamped, truncated toward
+// zero. NaN and infinities become silence.
+inline int16_t toSample(float v) {
+    if (!(v > -1e30f && v < 1e30f)) {
+        return 0;
+    }
+    float s = v * 32767.0f;
+    s = s < -32768.0f ? -32768.0f : (s > 32767.0f ? 32767.0f : s);
+    return static_cast<int16_t>(s);
+}
+
+}  // namespace kvx::synth

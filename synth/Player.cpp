@@ -1,0 +1,235 @@
+// Player: loading entry points, message handling, block rendering, the music
+// thread's body and the lockstep renderer (see Player.h). The configuration
+// reader is in PlayerConfig.cpp.
+#include "synth/Player.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "synth/Denormals.h"
+
+namespace kvx::synth {
+
+Player::Player(std::unique_ptr<AudioDevice> device, Mode mode, const core::Clock& clock)
+    : device_(std::move(device)), mode_(mode), clock_(&clock) {
+    song_.setSink(&sink_);
+}
+
+bool Player::loadSong(const char* name) {
+    song_.clear();
+    const auto bytes = vfs::Vfs::readAll(name);
+    return bytes && parseSong(*bytes);
+}
+
+bool Player::parseSong(const vfs::Bytes& bytes) { return song_.parse(bytes.data(), bytes.size()); }
+
+void Player::play() { playing_.store(true, std::memory_order_relaxed); }
+
+void Player::stop(bool rewind) {
+    playing_.store(false, std::memory_order_relaxed);
+    if (rewind) {
+        // The song belongs to the music thread while it runs: it rewinds
+        // there, before its next advance.
+        if (running_.load(std::memory_order_acquire)) {
+            rewindRequested_.store(true, std::memory_order_release);
+        } else {
+            song_.rewind();
+        }
+    }
+}
+
+bool Player::loadConfig(const char* name) {
+    const auto bytes = vfs::Vfs::readAll(name);
+    return bytes && parseConfig(*bytes);
+}
+
+bool Player::isPlaying() const { return playing_.load(std::memory_order_relaxed); }
+
+bool Player::hasFinished() const { return finished_.load(std::memory_order_acquire); }
+
+void Player::requestStop() { stopRequested_.store(true, std::memory_order_relaxed); }
+
+void Player::run() {
+    finished_.store(false, std::memory_order_relaxed);
+    DenormalGuard denormals;
+    const int blockFloats = settings_.blockFloats;
+    const uint32_t ringSize = static_cast<uint32_t>(blockFloats) * kRingBlocks;
+    renderIndex_ = -1;
+    uint32_t last = clock_->now();
+    running_.store(true, std::memory_order_release);  // the song's clock has started
+    while (!stopRequested_.load(std::memory_order_relaxed)) {
+        // Without an open device there is no position to follow: nothing is
+        // rendered, but the song (and so the beat) still advances.
+        uint32_t bytes = 0;
+        if (accepted_ && device_ && device_->position(bytes)) {
+            const uint32_t samples = bytes / 2;
+            const int playBlock = static_cast<int>((samples % ringSize) / static_cast<uint32_t>(blockFloats));
+            while (renderIndex_ != playBlock) {
+                renderIndex_ = renderIndex_ + 1 >= kRingBlocks ? 0 : renderIndex_ + 1;
+                renderBlock(renderIndex_);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Reading the clock once per round (instead of elapsed, then reset)
+        // loses no milliseconds between rounds.
+        const uint32_t now = clock_->now();
+        if (rewindRequested_.exchange(false, std::memory_order_acquire)) {
+            song_.rewind();
+        }
+        if (playing_.load(std::memory_order_relaxed)) {
+            song_.advance(now - last);
+        }
+        last = now;
+    }
+    if (device_ && deviceOpen_) {
+        device_->reset();
+        device_->close();
+        deviceOpen_ = false;
+    }
+    // Release: whoever sees finished (or not running) also sees the device closed.
+    running_.store(false, std::memory_order_release);
+    finished_.store(true, std::memory_order_release);
+}
+
+Player::~Player() {
+    requestStop();
+    // Only a music thread that is really inside run() can be waited for;
+    // one that never started would otherwise be waited for forever.
+    while (running_.load(std::memory_order_acquire)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (device_ && deviceOpen_) {
+        device_->reset();
+        device_->close();
+        deviceOpen_ = false;
+    }
+    muted_.store(true, std::memory_order_relaxed);
+    for (MixerChannel& c : mixer_.channels) {
+        if (c.instrument != nullptr) {
+            c.instrument->allNotesOff();
+            c.instrument->silence();
+        }
+        c.instrument = nullptr;
+    }
+    instruments_.clear();
+    muted_.store(false, std::memory_order_relaxed);
+}
+
+void Player::renderBlock(int b) {
+    const int n = settings_.blockFloats;
+    if (!accepted_ || b < 0 || b >= kRingBlocks) {
+        return;
+    }
+    float* block = block_.data();
+    mixer_.render(block, n);
+    int16_t* out = ring_.data() + static_cast<size_t>(b) * static_cast<size_t>(n);
+    for (int i = 0; i < n; ++i) {
+        out[i] = toSample(block[i]);
+    }
+    if (device_) {
+        device_->write(out, static_cast<size_t>(n));
+    }
+    renderedFrames_.fetch_add(kBlockFrames, std::memory_order_relaxed);
+}
+
+void Player::advanceSongTo(uint32_t ms) {
+    if (playing_.load(std::memory_order_relaxed) && ms > songClock_) {
+        song_.advance(ms - songClock_);
+    }
+    songClock_ = std::max(songClock_, ms);
+}
+
+void Player::advanceTo(uint32_t ms) {
+    DenormalGuard denormals;
+    const uint64_t target = static_cast<uint64_t>(ms) * kSampleRate / 1000;
+    if (accepted_) {
+        while (renderedFrames() + kBlockFrames <= target) {
+            advanceSongTo(static_cast<uint32_t>(renderedFrames() * 1000 / kSampleRate));
+            renderIndex_ = renderIndex_ + 1 >= kRingBlocks ? 0 : renderIndex_ + 1;
+            renderBlock(renderIndex_);
+        }
+    }
+    advanceSongTo(ms);
+}
+
+void Player::note(int slot, int noteNumber, int velocity) {
+    if (muted_.load(std::memory_order_relaxed) || !channelExists(slot)) {
+        return;
+    }
+    MixerChannel& c = mixer_.channels[slot];
+    if (c.instrument == nullptr || noteNumber < c.lowest || noteNumber > c.highest) {
+        return;
+    }
+    if (velocity != 0) {
+        c.instrument->noteOn(noteNumber, velocity);
+    } else {
+        c.instrument->noteOff(noteNumber);
+    }
+}
+
+void Player::onMessage(const SongEvent& e) {
+    const int m = e.status & 0x0F;
+    const int kind = e.status & 0xF0;
+    if (kind < 0x80 || kind > 0xE0) {
+        return;
+    }
+    for (int i = 0; i < 16; ++i) {
+        if (channelMap_[i] != m) {
+            continue;
+        }
+        switch (kind) {
+            case 0x80: note(i, e.data1, 0); break;
+            case 0x90:
+                note(i, e.data1, e.data2);
+                if (noteOnHook_ != nullptr) {
+                    noteOnHook_(i, e.data1);
+                }
+                break;
+            case 0xB0:
+                if (channelExists(m)) {
+                    MixerChannel& c = mixer_.channels[m];
+                    if (e.data1 == 1 && c.instrument != nullptr) {
+                        c.instrument->wheel = e.data2;
+                    } else if (e.data1 == 7) {
+                        c.gain = static_cast<float>(e.data2) / 127.0f;
+                    }
+                }
+                break;
+            case 0xC0: assignInstrument(m, e.data1); break;
+            case 0xE0:
+                if (channelExists(m) && mixer_.channels[m].instrument != nullptr) {
+                    mixer_.channels[m].instrument->bend = e.data2 >= 64 ? e.data2 - 64 : e.data2 - 63;
+                }
+                break;
+            default: break;
+        }
+    }
+}
+
+int Player::assignInstrument(int channel, int index) {
+    Instrument* p = index >= 0 && index < static_cast<int>(instruments_.size()) ? instruments_[index].get() : nullptr;
+    if (channelExists(channel) && mixer_.channels[channel].instrument != nullptr) {
+        mixer_.channels[channel].instrument->channel = -1;
+    }
+    if (p == nullptr) {
+        if (channelExists(channel)) {
+            mixer_.channels[channel].instrument = nullptr;
+        }
+        return -1;
+    }
+    if (channelExists(p->channel)) {
+        mixer_.channels[p->channel].instrument = nullptr;
+    }
+    p->channel = channel;
+    if (channelExists(channel)) {
+        MixerChannel& c = mixer_.channels[channel];
+        if (c.instrument != nullptr) {
+            c.instrument->allNotesOff();
+        }
+        c.instrument = p;
+    }
+    return index;
+}
+
+}  // namespace kvx::synth

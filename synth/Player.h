@@ -1,0 +1,144 @@
+// Player: the synthesizer object. It owns the song, the instruments, the
+// mixer channels with their effects and the audio device, and renders the
+// soundtrack block by block.
+//
+// Live use (the show):
+//     Player player(makeSdlAudioDevice());
+//     player.setNoteOnHook(&script::detectBeat);
+//     if (player.loadConfig("config.sp")) { player.loadSong("music.m");
+//         startMusicThread(&player, &platform::raiseThreadPriority); }
+//     ... player.play(); ... stopMusicThread(&player);
+//   run() (the music thread) keeps about 20 blocks queued in the device and
+//   advances the song by its own millisecond clock.
+//
+// Offline / lockstep use (recorder, kvxsynth render, tests): build the player
+// in Mode::Lockstep with a MemoryAudioDevice, load, play(), then call
+// advanceTo(ms) from one thread with rising virtual times. advanceTo renders
+// every whole block that ends at or before ms (block b covers frames
+// 256b..256b+255), handing the song the events due at each block's start
+// time before rendering it, and finally the events due by ms itself; each
+// note-on fires the note-on hook on the calling thread. No silent lead-in is
+// queued in this mode, so sample 0 of the device is time 0. The samples are
+// in the MemoryAudioDevice (take() them, or write them with WavWriter).
+//
+// Threads: load*, setNoteOnHook and assignment happen on the main thread
+// before run() starts. Afterwards the main thread only calls play, stop,
+// requestStop, isPlaying and hasFinished (atomic flags; a rewind asked for by
+// stop(true) is carried out by the music thread before its next song step);
+// everything else, including the note-on hook, runs on the music thread. A
+// player must outlive its music thread: stopMusicThread before destroying it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/Timer.h"
+#include "synth/AudioDevice.h"
+#include "synth/Instrument.h"
+#include "synth/Mixer.h"
+#include "synth/Song.h"
+#include "synth/Tables.h"
+#include "vfs/Vfs.h"
+
+namespace kvx::synth {
+
+class Player {
+public:
+    enum class Mode { RealTime, Lockstep };
+    // Called for every note-on that a channel slot receives (also with
+    // velocity 0), with the slot index and the note.
+    using NoteOnHook = void (*)(int channelSlot, int note);
+
+    // A null device behaves as one that cannot be opened: the configuration
+    // loads, no HEAD is accepted, and the show stays silent. The clock drives
+    // run() and must outlive the player.
+    explicit Player(std::unique_ptr<AudioDevice> device = nullptr, Mode mode = Mode::RealTime,
+                    const core::Clock& clock = core::Clock::system());
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Virtual operations in their fixed order.
+    virtual bool loadSong(const char* name);
+    virtual void play();
+    virtual void stop(bool rewind);
+    virtual bool loadConfig(const char* name);
+    virtual bool isPlaying() const;
+    virtual bool hasFinished() const;
+    virtual void requestStop();
+    virtual void run();
+    virtual ~Player();
+
+    // The same loads from bytes already in memory.
+    bool parseSong(const vfs::Bytes& bytes);
+    bool parseConfig(const vfs::Bytes& bytes);
+
+    // The song sink: applies one due message.
+    void onMessage(const SongEvent& event);
+    // Gives mixer channel `channel` instrument `index`; returns index, or -1
+    // when there is no such instrument (the channel is then silent).
+    int assignInstrument(int channel, int index);
+    void setNoteOnHook(NoteOnHook hook) { noteOnHook_ = hook; }
+
+    // Lockstep rendering (see the top of this file).
+    void advanceTo(uint32_t ms);
+    // Renders one block into the ring at index b and queues it.
+    void renderBlock(int b);
+
+    bool headAccepted() const { return accepted_; }
+    const Settings& settings() const { return settings_; }
+    Mixer& mixer() { return mixer_; }
+    Song& song() { return song_; }
+    AudioDevice* device() { return device_.get(); }
+    const std::vector<std::unique_ptr<Instrument>>& instruments() const { return instruments_; }
+    const uint8_t* channelMap() const { return channelMap_; }
+    // Frames rendered so far; may be read from any thread.
+    uint64_t renderedFrames() const { return renderedFrames_.load(std::memory_order_relaxed); }
+    // True from the moment run() has started its clock until it returns.
+    bool isRunning() const { return running_.load(std::memory_order_acquire); }
+
+private:
+    struct Sink final : SongSink {
+        explicit Sink(Player& p) : player(p) {}
+        void onMessage(const SongEvent& e) override { player.onMessage(e); }
+        Player& player;
+    };
+
+    void note(int slot, int note, int velocity);
+    bool channelExists(int channel) const {
+        return channel >= 0 && channel < static_cast<int>(mixer_.channels.size());
+    }
+    void readHead(const vfs::Bytes& data);
+    void readChannelEffects(const vfs::Bytes& data);
+    void readInstrument(const vfs::Bytes& data);
+    void advanceSongTo(uint32_t ms);
+
+    std::unique_ptr<AudioDevice> device_;
+    Mode mode_;
+    const core::Clock* clock_;
+    Settings settings_;
+    Song song_;
+    Sink sink_{*this};
+    Mixer mixer_;
+    std::vector<std::unique_ptr<Instrument>> instruments_;
+    uint8_t channelMap_[16] = {};
+    std::vector<int16_t> ring_;
+    std::vector<float> block_;
+    NoteOnHook noteOnHook_ = nullptr;
+    bool accepted_ = false;
+    bool deviceOpen_ = false;
+    int current_ = -1;
+    int renderIndex_ = -1;
+    uint32_t songClock_ = 0;
+
+    std::atomic<bool> playing_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<bool> muted_{false};
+    std::atomic<bool> rewindRequested_{false};
+    std::atomic<uint64_t> renderedFrames_{0};
+};
+
+}  // namespace kvx::synth
