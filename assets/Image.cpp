@@ -1,0 +1,100 @@
+// TGA decoding and point resampling to a power-of-two square.
+#include "assets/Image.h"
+
+#include <algorithm>
+
+#include "vfs/Vfs.h"
+
+namespace kvx::assets {
+
+namespace {
+
+constexpr size_t kHeaderSize = 18;
+constexpr uint8_t kTrueColour = 2;
+
+int16_t readS16(const uint8_t* p) {
+    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+
+}  // namespace
+
+int squareSide(int width, int height) {
+    const int s = std::max(width, height);
+    if (s > kMaxImageSide) {
+        return kMaxImageSide;
+    }
+    int h = 1;
+    while (h < s) {
+        h *= 2;
+    }
+    const int l = h / 2;
+    if (l == 0) {
+        return h;  // a 1-pixel side has no smaller power to round down to
+    }
+    const float over = static_cast<float>(s - l) / static_cast<float>(l);
+    return over >= 0.5f ? h : l;
+}
+
+std::optional<Image> decodeTga(const uint8_t* data, size_t size) {
+    if (data == nullptr || size < kHeaderSize || data[2] != kTrueColour) {
+        return std::nullopt;
+    }
+    const int width = readS16(data + 12);
+    const int height = readS16(data + 14);
+    const int bpp = data[16] / 8;
+    if (width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    // The header's promise is checked against the bytes that are there
+    // before anything is allocated, so an absurd size in a short file costs
+    // nothing.
+    const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bpp);
+    const size_t pixelBytes = rowBytes * static_cast<size_t>(height);
+    if (size - kHeaderSize < pixelBytes) {
+        return std::nullopt;
+    }
+
+    // Rows are stored bottom-up in the file: file row i lands in row H-1-i.
+    std::vector<uint8_t> source(pixelBytes);
+    const uint8_t* rows = data + kHeaderSize;
+    for (int i = 0; i < height; ++i) {
+        std::copy_n(rows + static_cast<size_t>(i) * rowBytes, rowBytes,
+                    source.begin() + static_cast<std::ptrdiff_t>(
+                                         static_cast<size_t>(height - 1 - i) * rowBytes));
+    }
+    if (bpp == 3 || bpp == 4) {
+        for (size_t p = 0; p + 2 < pixelBytes; p += static_cast<size_t>(bpp)) {
+            std::swap(source[p], source[p + 2]);
+        }
+    }
+
+    Image image;
+    image.side = squareSide(width, height);
+    image.bytesPerPixel = bpp;
+    const size_t side = static_cast<size_t>(image.side);
+    image.pixels.resize(side * side * static_cast<size_t>(bpp));
+    const float xRatio = static_cast<float>(width) / static_cast<float>(image.side);
+    const float yRatio = static_cast<float>(height) / static_cast<float>(image.side);
+    for (int y = 0; y < image.side; ++y) {
+        const int sy = std::min(static_cast<int>(static_cast<float>(y) * yRatio), height - 1);
+        for (int x = 0; x < image.side; ++x) {
+            const int sx = std::min(static_cast<int>(static_cast<float>(x) * xRatio), width - 1);
+            const size_t from = static_cast<size_t>(sy) * rowBytes + static_cast<size_t>(sx * bpp);
+            const size_t to =
+                (static_cast<size_t>(y) * side + static_cast<size_t>(x)) * static_cast<size_t>(bpp);
+            std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(from), bpp,
+                        image.pixels.begin() + static_cast<std::ptrdiff_t>(to));
+        }
+    }
+    return image;
+}
+
+std::optional<Image> loadImage(const core::String& name) {
+    std::optional<vfs::Bytes> bytes = vfs::Vfs::readAll(name.text());
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return decodeTga(bytes->data(), bytes->size());
+}
+
+}  // namespace kvx::assets

@@ -1,0 +1,64 @@
+// fadelayer: a flat colour over the whole layer.
+#include "effects/FadeLayer.h"
+
+#include <GL/gl.h>
+
+namespace kvx::effects {
+
+namespace {
+
+void readFloat(const layers::LayerDesc& desc, const char* name, float* out) {
+    layers::Track track = desc.findTrack(name);
+    if (track.current().hasValue()) {
+        *out = track.current().floatValue;
+    }
+}
+
+}  // namespace
+
+bool FadeLayer::loadParameters(const layers::LayerDesc& desc) {
+    // Read once: the first keyframe's value (an expression is not evaluated
+    // here; the first track update does that for the animated names).
+    layers::Track colourTrack = desc.findTrack("color");
+    if (colourTrack.current().hasValue()) {
+        colour = colourTrack.current().colour;
+    }
+    readFloat(desc, "rf", &redFactor);
+    readFloat(desc, "rg", &greenFactor);
+    readFloat(desc, "rb", &blueFactor);
+    readFloat(desc, "ra", &alphaFactor);
+    readFloat(desc, "f", &factor);
+    // Animated.
+    bindColor("color", colour.data());
+    bindFloat("rf", &redFactor);
+    bindFloat("gf", &greenFactor);
+    bindFloat("bf", &blueFactor);
+    bindFloat("af", &alphaFactor);
+    bindFloat("f", &factor);
+    return true;
+}
+
+layers::Colour FadeLayer::drawColour() const {
+    return {redFactor * colour[0] * factor, greenFactor * colour[1] * factor,
+            blueFactor * colour[2] * factor, alphaFactor * colour[3] * factor};
+}
+
+void FadeLayer::draw() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    const layers::Colour c = drawColour();
+    glColor4f(c[0], c[1], c[2], c[3]);
+    const float w = static_cast<float>(static_cast<unsigned>(width));
+    const float h = static_cast<float>(static_cast<unsigned>(height));
+    glBegin(GL_TRIANGLES);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(w, 0.0f, 0.0f);
+    glVertex3f(0.0f, h, 0.0f);
+    glVertex3f(0.0f, h, 0.0f);
+    glVertex3f(w, 0.0f, 0.0f);
+    glVertex3f(w, h, 0.0f);
+    glEnd();
+}
+
+}  // namespace kvx::effects

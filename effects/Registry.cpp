@@ -1,0 +1,27 @@
+// The effects known to the player. A new effect adds one line here.
+#include "effects/Registry.h"
+
+#include <memory>
+
+#include "effects/FadeLayer.h"
+#include "effects/PlasmaLayer.h"
+#include "layers/LayerFactory.h"
+
+namespace kvx::effects {
+
+namespace {
+
+template <typename T>
+std::unique_ptr<layers::Layer> make() {
+    return std::make_unique<T>();
+}
+
+}  // namespace
+
+void registerAll() {
+    using layers::LayerFactory;
+    LayerFactory::registerType("fadelayer", &make<FadeLayer>);
+    LayerFactory::registerType("plasma", &make<PlasmaLayer>);
+}
+
+}  // namespace kvx::effects

@@ -1,0 +1,258 @@
+// Video over SDL2: window, GL context, key state, pump, message boxes.
+//
+// The Escape key is latched by an event watch, which SDL calls as events
+// arrive, so a press is seen even while the one-message-per-frame pump is
+// behind on a busy queue.
+#include "platform/video/Video.h"
+
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kvx::platform {
+
+namespace {
+
+struct VideoState {
+    bool started = false;
+    bool ok = false;
+    bool headless = false;
+    std::string driver;
+};
+
+VideoState& state() {
+    static VideoState s;
+    return s;
+}
+
+std::atomic<bool> escapeLatch{false};
+std::atomic<int> quitCount{0};
+
+int SDLCALL watchEvents(void*, SDL_Event* event) {
+    if (event->type == SDL_KEYDOWN && event->key.keysym.sym == SDLK_ESCAPE) {
+        escapeLatch.store(true, std::memory_order_relaxed);
+    }
+    return 1;
+}
+
+bool startDriver(const char* driver) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, driver, SDL_HINT_OVERRIDE);
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+}  // namespace
+
+bool initVideo(bool forceHeadless) {
+    VideoState& s = state();
+    if (s.started) {
+        return s.ok;
+    }
+    s.started = true;
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) {
+        std::fprintf(stderr, "kvx: %s\n", SDL_GetError());
+        return false;
+    }
+    const char* env = std::getenv("SDL_VIDEODRIVER");
+    bool ok = false;
+    if (forceHeadless) {
+        ok = startDriver("offscreen");
+    } else if (env != nullptr && *env != '\0') {
+        ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    } else {
+        // Any real display first; without one, fall back to offscreen GL.
+        ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        const char* name = ok ? SDL_GetCurrentVideoDriver() : nullptr;
+        if (!ok || name == nullptr || SDL_strcmp(name, "offscreen") == 0 ||
+            SDL_strcmp(name, "dummy") == 0) {
+            if (ok) {
+                SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            }
+            ok = startDriver("offscreen");
+        }
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kvx: no video: %s\n", SDL_GetError());
+        return false;
+    }
+    const char* name = SDL_GetCurrentVideoDriver();
+    s.driver = name != nullptr ? name : "";
+    s.headless = s.driver == "offscreen" || s.driver == "dummy";
+    s.ok = true;
+    SDL_AddEventWatch(watchEvents, nullptr);
+    return true;
+}
+
+bool headless() {
+    return state().headless;
+}
+
+std::string videoDriver() {
+    return state().driver;
+}
+
+DisplayMode desktopMode() {
+    DisplayMode mode;
+    SDL_DisplayMode dm;
+    if (state().ok && SDL_GetDesktopDisplayMode(0, &dm) == 0 && dm.w > 0 && dm.h > 0) {
+        mode.width = dm.w;
+        mode.height = dm.h;
+        int bits = static_cast<int>(SDL_BITSPERPIXEL(dm.format));
+        mode.bits = bits >= 24 ? 32 : bits;
+    }
+    return mode;
+}
+
+struct Window::Impl {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    ~Impl() {
+        if (context != nullptr) {
+            SDL_GL_MakeCurrent(window, nullptr);
+            SDL_GL_DeleteContext(context);
+        }
+        if (window != nullptr) {
+            // Leaving full screen restores the desktop mode.
+            SDL_DestroyWindow(window);
+        }
+    }
+};
+
+std::unique_ptr<Window> Window::create(const char* title, int width, int height, int bits,
+                                       bool fullScreen, std::string* error) {
+    auto fail = [error](const char* what) -> std::unique_ptr<Window> {
+        if (error != nullptr) {
+            *error = std::string(what) + ": " + SDL_GetError();
+        }
+        return nullptr;
+    };
+    if (!initVideo()) {
+        return fail("video");
+    }
+    if (width <= 0 || height <= 0) {
+        SDL_SetError("bad size %dx%d", width, height);
+        return fail("window");
+    }
+    // The fixed-function pipeline: a compatibility context, any version.
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    int channel = bits >= 24 ? 8 : 5;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+
+    const bool reallyFull = fullScreen && !headless();
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (reallyFull) {
+        flags |= SDL_WINDOW_FULLSCREEN;
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                    height, flags | SDL_WINDOW_HIDDEN);
+    if (impl->window == nullptr) {
+        return fail("window");
+    }
+    if (reallyFull) {
+        SDL_DisplayMode want{};
+        want.w = width;
+        want.h = height;
+        want.format = bits <= 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+        SDL_DisplayMode got{};
+        if (SDL_GetClosestDisplayMode(0, &want, &got) == nullptr || got.w != width ||
+            got.h != height || SDL_SetWindowDisplayMode(impl->window, &got) != 0) {
+            SDL_SetError("display mode %dx%d:%d not available", width, height, bits);
+            return fail("full screen");
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    impl->context = SDL_GL_CreateContext(impl->window);
+    if (impl->context == nullptr) {
+        return fail("GL context");
+    }
+    if (SDL_GL_MakeCurrent(impl->window, impl->context) != 0) {
+        return fail("GL make-current");
+    }
+    SDL_ShowWindow(impl->window);
+    SDL_RaiseWindow(impl->window);
+
+    std::unique_ptr<Window> w(new Window());
+    int dw = 0;
+    int dh = 0;
+    SDL_GL_GetDrawableSize(impl->window, &dw, &dh);
+    w->width_ = dw > 0 ? dw : width;
+    w->height_ = dh > 0 ? dh : height;
+    w->fullScreen_ = reallyFull;
+    w->impl_ = std::move(impl);
+    return w;
+}
+
+Window::~Window() {
+    if (impl_ && fullScreen_) {
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+}
+
+void Window::makeCurrent() {
+    SDL_GL_MakeCurrent(impl_->window, impl_->context);
+}
+
+void Window::swap() {
+    SDL_GL_SwapWindow(impl_->window);
+}
+
+bool setSwapInterval(int interval) {
+    return SDL_GL_SetSwapInterval(interval) == 0;
+}
+
+void* glProcAddress(const char* name) {
+    return SDL_GL_GetProcAddress(name);
+}
+
+bool escapePressed() {
+    bool latched = escapeLatch.exchange(false, std::memory_order_relaxed);
+    const Uint8* keys = SDL_GetKeyboardState(nullptr);
+    bool down = keys != nullptr && keys[SDL_SCANCODE_ESCAPE] != 0;
+    return latched || down;
+}
+
+void pushEscapePress() {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = SDLK_ESCAPE;
+    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    SDL_PushEvent(&event);
+}
+
+bool pumpOneMessage() {
+    SDL_Event event;
+    if (SDL_PollEvent(&event) == 0) {
+        return false;
+    }
+    if (event.type == SDL_QUIT) {
+        // Closing the window does not end the show: only Escape or the end
+        // of its duration do.
+        quitCount.fetch_add(1, std::memory_order_relaxed);
+    }
+    return true;
+}
+
+int quitRequests() {
+    return quitCount.load(std::memory_order_relaxed);
+}
+
+void messageBox(const char* caption, const char* text) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (state().ok && !state().headless) {
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+    }
+}
+
+void sleepMs(uint32_t ms) {
+    SDL_Delay(ms);
+}
+
+}  // namespace kvx::platform

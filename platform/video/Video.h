@@ -1,0 +1,88 @@
+// Video: the platform services the player needs from the operating system,
+// behind plain functions so that nothing above platform/ includes SDL.
+//
+// One window with one OpenGL compatibility context (the fixed-function
+// pipeline the effects draw with), an optional full-screen mode change, the
+// Escape key, a message pump that handles one message per call, buffer swaps
+// and message boxes.
+//
+// Headless: when SDL_VIDEODRIVER=offscreen is set, or when no display can be
+// opened, the offscreen driver gives a GL context without a visible window
+// (Mesa llvmpipe through EGL). headless() tells which one is in use.
+//
+// Threads: everything here belongs to the main thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kvx::platform {
+
+// Starts the video subsystem once per process. forceHeadless selects the
+// offscreen driver. Returns false when not even that can start. Later calls
+// return the first result (a later forceHeadless cannot change the driver).
+bool initVideo(bool forceHeadless = false);
+// True once initVideo has chosen a driver without a visible display.
+bool headless();
+// The name of the driver in use ("x11", "offscreen", ...), or "" before init.
+std::string videoDriver();
+
+// The desktop's current mode, for defaults when no launcher chose one.
+struct DisplayMode {
+    int width = 800;
+    int height = 600;
+    int bits = 32;
+};
+DisplayMode desktopMode();
+
+// The show window with its GL context. Creation makes the context current.
+class Window {
+  public:
+    // Returns null (and a reason in error) when the window, the full-screen
+    // mode or the context cannot be made. title is the window caption.
+    static std::unique_ptr<Window> create(const char* title, int width, int height, int bits,
+                                          bool fullScreen, std::string* error = nullptr);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    void makeCurrent();
+    void swap();
+    // Drawable size in pixels.
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool fullScreen() const { return fullScreen_; }
+
+  private:
+    Window() = default;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    int width_ = 0;
+    int height_ = 0;
+    bool fullScreen_ = false;
+};
+
+// Swap interval for the current context: 0 = do not wait for retrace.
+bool setSwapInterval(int interval);
+// An OpenGL entry point of the current context, or null.
+void* glProcAddress(const char* name);
+
+// True when Escape is down now or was pressed since the previous call.
+bool escapePressed();
+// Queues an Escape key press as the keyboard would (tests, scripted runs).
+void pushEscapePress();
+// Takes at most one message from the queue and handles it. Returns false
+// when the queue was empty. A quit request is not acted on here.
+bool pumpOneMessage();
+// Counts quit requests (window closed) seen by the pump, for the summary.
+int quitRequests();
+
+// A plain OK message box; the text also goes to stderr, so that headless
+// runs and terminals see it. Headless runs show no box.
+void messageBox(const char* caption, const char* text);
+
+// Sleeps the calling thread.
+void sleepMs(uint32_t ms);
+
+}  // namespace kvx::platform

@@ -1,0 +1,80 @@
+// The platform's video services on the offscreen driver.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include "platform/video/Video.h"
+
+namespace kvx::platform {
+namespace {
+
+TEST(Video, HeadlessDriverGivesAGlContext) {
+    ASSERT_TRUE(initVideo(true));
+    EXPECT_TRUE(headless());
+    EXPECT_EQ(videoDriver(), "offscreen");
+    EXPECT_TRUE(initVideo(false));  // the first choice stays
+    EXPECT_TRUE(headless());
+
+    std::string error;
+    auto window = Window::create("Morvane", 320, 200, 32, false, &error);
+    ASSERT_TRUE(window) << error;
+    EXPECT_EQ(window->width(), 320);
+    EXPECT_EQ(window->height(), 200);
+    EXPECT_FALSE(window->fullScreen());
+    EXPECT_NE(glGetString(GL_VERSION), nullptr);
+    EXPECT_NE(glProcAddress("glGenFramebuffers"), nullptr);
+    setSwapInterval(0);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    unsigned char px[4] = {};
+    glReadPixels(5, 5, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+    EXPECT_EQ(px[1], 255);
+    window->swap();
+}
+
+TEST(Video, FullScreenIsIgnoredWithoutADisplay) {
+    ASSERT_TRUE(initVideo(true));
+    auto window = Window::create("Morvane", 64, 64, 32, true);
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(window->fullScreen());
+}
+
+TEST(Video, BadSizesFail) {
+    ASSERT_TRUE(initVideo(true));
+    std::string error;
+    EXPECT_FALSE(Window::create("Morvane", 0, 10, 32, false, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(Window::create("Morvane", 10, -1, 32, false));
+}
+
+TEST(Video, EscapeIsLatchedUntilQueried) {
+    ASSERT_TRUE(initVideo(true));
+    while (pumpOneMessage()) {
+    }
+    EXPECT_FALSE(escapePressed());
+    pushEscapePress();
+    EXPECT_TRUE(escapePressed());   // seen before the pump takes the message
+    EXPECT_FALSE(escapePressed());  // and only once
+    EXPECT_TRUE(pumpOneMessage());  // the key message itself
+    while (pumpOneMessage()) {
+    }
+    EXPECT_FALSE(pumpOneMessage());
+}
+
+TEST(Video, MessageBoxDoesNotBlockHeadless) {
+    ASSERT_TRUE(initVideo(true));
+    testing::internal::CaptureStderr();
+    messageBox("kvx", "Error!");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kvx: Error!\n");
+}
+
+TEST(Video, DesktopModeHasAUsableSize) {
+    ASSERT_TRUE(initVideo(true));
+    DisplayMode mode = desktopMode();
+    EXPECT_GT(mode.width, 0);
+    EXPECT_GT(mode.height, 0);
+    EXPECT_GE(mode.bits, 16);
+}
+
+}  // namespace
+}  // namespace kvx::platform
