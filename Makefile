@@ -3,6 +3,7 @@
 #   make test    installs what is missing, builds, runs every test
 #   make bench   builds and runs the benchmarks
 #   make format  formats every source file with clang-format
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 TYPE ?= Release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)

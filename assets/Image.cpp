@@ -35,28 +35,41 @@ int squareSide(int width, int height) {
     return over >= 0.5f ? h : l;
 }
 
-std::optional<Image> decodeTga(const uint8_t* data, size_t size) {
+std::optional<TgaPicture> readTgaPicture(const uint8_t* data, size_t size) {
     if (data == nullptr || size < kHeaderSize || data[2] != kTrueColour) {
         return std::nullopt;
     }
-    const int width = readS16(data + 12);
-    const int height = readS16(data + 14);
-    const int bpp = data[16] / 8;
-    if (width <= 0 || height <= 0) {
+    TgaPicture picture;
+    picture.width = readS16(data + 12);
+    picture.height = readS16(data + 14);
+    picture.bytesPerPixel = data[16] / 8;
+    if (picture.width <= 0 || picture.height <= 0) {
         return std::nullopt;
     }
     // The header's promise is checked against the bytes that are there
     // before anything is allocated, so an absurd size in a short file costs
     // nothing.
-    const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bpp);
-    const size_t pixelBytes = rowBytes * static_cast<size_t>(height);
-    if (size - kHeaderSize < pixelBytes) {
+    if (size - kHeaderSize < picture.rowBytes() * static_cast<size_t>(picture.height)) {
         return std::nullopt;
     }
+    picture.rows = data + kHeaderSize;
+    return picture;
+}
+
+std::optional<Image> decodeTga(const uint8_t* data, size_t size) {
+    std::optional<TgaPicture> picture = readTgaPicture(data, size);
+    if (!picture) {
+        return std::nullopt;
+    }
+    const int width = picture->width;
+    const int height = picture->height;
+    const int bpp = picture->bytesPerPixel;
+    const size_t rowBytes = picture->rowBytes();
+    const size_t pixelBytes = rowBytes * static_cast<size_t>(height);
 
     // Rows are stored bottom-up in the file: file row i lands in row H-1-i.
     std::vector<uint8_t> source(pixelBytes);
-    const uint8_t* rows = data + kHeaderSize;
+    const uint8_t* rows = picture->rows;
     for (int i = 0; i < height; ++i) {
         std::copy_n(rows + static_cast<size_t>(i) * rowBytes, rowBytes,
                     source.begin() + static_cast<std::ptrdiff_t>(

@@ -32,6 +32,25 @@ constexpr int kMaxImageSide = 1024;
 // The side of the square an image of width x height becomes (both >= 1).
 int squareSide(int width, int height);
 
+// The picture inside an uncompressed true-colour TGA file, as stored: its
+// size, bytes per pixel and the rows (bottom row first, blue-green-red order)
+// that follow the 18-byte header. The image ID length and the colour map are
+// not looked at. The rows point into the parsed bytes.
+struct TgaPicture {
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
+    const uint8_t* rows = nullptr;
+    size_t rowBytes() const {
+        return static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel);
+    }
+};
+
+// The picture of a TGA file of type 2, or nothing for another type, a size
+// of zero or below, or pixel rows shorter than the header promises (checked
+// before anyone allocates for them).
+std::optional<TgaPicture> readTgaPicture(const uint8_t* data, size_t size);
+
 // Parses a TGA file held in memory. Fails (returns nothing) for another
 // image type, a size of zero or below, or pixel data shorter than the header
 // promises. Pixel sizes other than 3 and 4 bytes are kept as they are.

@@ -4,41 +4,35 @@
 #include <algorithm>
 #include <cassert>
 
+#include "assets/Image.h"
+
 namespace kvx::shell {
 namespace {
 
+// The writer's side of the TGA header (the reader is assets::readTgaPicture).
 constexpr std::size_t kHeaderSize = 18;
 constexpr uint8_t kTrueColourType = 2;
-
-int readInt16(const uint8_t* p) {
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
 
 }  // namespace
 
 std::optional<SkinImage> parseSkin(const uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize) return std::nullopt;
-    if (data[2] != kTrueColourType) return std::nullopt;
-
+    std::optional<assets::TgaPicture> picture = assets::readTgaPicture(data, size);
+    if (!picture || (picture->bytesPerPixel != 3 && picture->bytesPerPixel != 4)) {
+        return std::nullopt;
+    }
     SkinImage skin;
-    skin.width = readInt16(data + 12);
-    skin.height = readInt16(data + 14);
-    skin.bits = data[16];
-    // Sizes are signed 16-bit in the file; zero or negative ones make no
-    // picture (and would divide by zero when sampling).
-    if (skin.width <= 0 || skin.height <= 0) return std::nullopt;
-    if (skin.bits != 24 && skin.bits != 32) return std::nullopt;
+    skin.width = picture->width;
+    skin.height = picture->height;
+    skin.bits = picture->bytesPerPixel * 8;
 
-    const std::size_t bpp = static_cast<std::size_t>(skin.bits / 8);
+    const std::size_t bpp = static_cast<std::size_t>(picture->bytesPerPixel);
     const std::size_t w = static_cast<std::size_t>(skin.width);
     const std::size_t h = static_cast<std::size_t>(skin.height);
-    const std::size_t rowBytes = w * bpp;
-    if (size - kHeaderSize < rowBytes * h) return std::nullopt;  // rows run out
-
+    const std::size_t rowBytes = picture->rowBytes();
     skin.rgba.resize(w * h * 4);
     for (std::size_t fileRow = 0; fileRow < h; ++fileRow) {
         // Rows are stored bottom-up in the file.
-        const uint8_t* src = data + kHeaderSize + fileRow * rowBytes;
+        const uint8_t* src = picture->rows + fileRow * rowBytes;
         uint8_t* dst = &skin.rgba[(h - 1 - fileRow) * w * 4];
         for (std::size_t x = 0; x < w; ++x, src += bpp, dst += 4) {
             dst[0] = src[2];
@@ -74,7 +68,8 @@ std::vector<uint8_t> encodeSkin(const SkinImage& skin) {
             out.push_back(src[2]);
             out.push_back(src[1]);
             out.push_back(src[0]);
-            if (bpp == 4) out.push_back(src[3]);
+            if (bpp == 4)
+                out.push_back(src[3]);
         }
     }
     return out;
@@ -98,7 +93,8 @@ int stretchSampleIndex(int pos, int imageSize, int windowSize) {
 }
 
 std::vector<uint8_t> buildShapeMask(const SkinImage& skin, int windowWidth, int windowHeight) {
-    if (!skin.hasAlpha() || windowWidth <= 0 || windowHeight <= 0) return {};
+    if (!skin.hasAlpha() || windowWidth <= 0 || windowHeight <= 0)
+        return {};
     std::vector<int> columns(static_cast<std::size_t>(windowWidth));
     for (int x = 0; x < windowWidth; ++x) {
         columns[static_cast<std::size_t>(x)] = shapeSampleIndex(x, skin.width, windowWidth);
