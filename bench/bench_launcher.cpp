@@ -16,12 +16,14 @@ kvx::shell::SkinImage benchSkin(int w, int h) {
     s.height = h;
     s.bits = 32;
     s.rgba.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
-    for (std::size_t i = 0; i < s.rgba.size(); ++i) s.rgba[i] = static_cast<uint8_t>(i * 31 % 251);
+    for (std::size_t i = 0; i < s.rgba.size(); ++i)
+        s.rgba[i] = static_cast<uint8_t>(i * 31 % 251);
     return s;
 }
 
 void BM_LauncherShapeMask(benchmark::State& state) {
-    const auto skin = benchSkin(static_cast<int>(state.range(0)), static_cast<int>(state.range(0)) * 2 / 5);
+    const auto skin =
+        benchSkin(static_cast<int>(state.range(0)), static_cast<int>(state.range(0)) * 2 / 5);
     for (auto _ : state) {
         auto mask = kvx::shell::buildShapeMask(skin, 500, 200);
         benchmark::DoNotOptimize(mask.data());
@@ -35,7 +37,8 @@ void BM_LauncherParseSkin(benchmark::State& state) {
         auto skin = kvx::shell::parseSkin(file);
         benchmark::DoNotOptimize(skin->rgba.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(file.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(file.size()));
 }
 BENCHMARK(BM_LauncherParseSkin);
 
@@ -43,7 +46,8 @@ BENCHMARK(BM_LauncherParseSkin);
 void BM_LauncherRender(benchmark::State& state) {
     const auto font = kvx::shell::Font::loadDefault(12);
     const bool skinned = state.range(0) != 0;
-    kvx::shell::LauncherDialog dialog({}, skinned ? std::optional(benchSkin(500, 200)) : std::nullopt);
+    kvx::shell::LauncherDialog dialog({},
+                                      skinned ? std::optional(benchSkin(500, 200)) : std::nullopt);
     if (skinned) {
         dialog.handle({kvx::shell::LauncherInput::Type::MouseDown, 160, 55});
         dialog.handle({kvx::shell::LauncherInput::Type::MouseUp, 160, 55});

@@ -24,7 +24,7 @@ using namespace kvx::synth;
 
 // Counts and drops what it is given.
 class NullDevice final : public AudioDevice {
-public:
+  public:
     bool open(int, bool) override { return true; }
     void write(const int16_t*, size_t count) override { written += count; }
     bool position(uint32_t& bytes) override {
@@ -57,7 +57,8 @@ std::string head(int channels) {
 }
 
 void send(Player& p, int status, int d1, int d2) {
-    p.onMessage(SongEvent{0, static_cast<uint8_t>(status), static_cast<uint8_t>(d1), static_cast<uint8_t>(d2)});
+    p.onMessage(SongEvent{0, static_cast<uint8_t>(status), static_cast<uint8_t>(d1),
+                          static_cast<uint8_t>(d2)});
 }
 
 void BM_SynthTypicalSong(benchmark::State& state) {
@@ -65,9 +66,12 @@ void BM_SynthTypicalSong(benchmark::State& state) {
                        "cefx channel=5\n  effect type=eMoogVCF hz=3000 res=20\n";
     const char* gens[] = {"gSaw", "gSquare", "gTriangle", "gSine", "gNoice"};
     for (int i = 0; i < 8; ++i) {
-        text += "inst name=i" + std::to_string(i) + " index=" + std::to_string(i) + " channel=" + std::to_string(i) +
+        text += "inst name=i" + std::to_string(i) + " index=" + std::to_string(i) +
+                " channel=" + std::to_string(i) +
                 " polyphony=4 lforate=60 lfodest=5 lfodepth=30\n"
-                "  gen slot=0 type=" + gens[i % 5] + " level=100 spread=20\n"
+                "  gen slot=0 type=" +
+                gens[i % 5] +
+                " level=100 spread=20\n"
                 "  gen slot=1 type=gSine level=60 pitch=12\n"
                 "  amp 10:1 200:0.5 200:0\n";
         if (i % 2 == 0) {
@@ -90,7 +94,8 @@ void BM_SynthTypicalSong(benchmark::State& state) {
         now += 250;
         player->advanceTo(now);
     }
-    state.counters["ratio"] = benchmark::Counter(static_cast<double>(state.iterations()) * 0.25, benchmark::Counter::kIsRate);
+    state.counters["ratio"] = benchmark::Counter(static_cast<double>(state.iterations()) * 0.25,
+                                                 benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SynthTypicalSong)->Unit(benchmark::kMillisecond);
 
@@ -101,11 +106,12 @@ void BM_SynthWorstCase(benchmark::State& state) {
     }
     for (int i = 0; i < 16; ++i) {
         // No amplitude envelope: every voice sounds until it is taken.
-        text += "inst name=w index=" + std::to_string(i) + " channel=" + std::to_string(i) +
-                " polyphony=8\n"
-                "  gen slot=0 type=gSaw spread=30\n  gen slot=1 type=gSquare pitch=7\n"
-                "  gen slot=2 type=gTriangle spread=10 pitch=-12\n  gen slot=3 type=gSine pitch=12\n"
-                "  fx slot=0 type=eLPF cutoff=40 resonance=25\n";
+        text +=
+            "inst name=w index=" + std::to_string(i) + " channel=" + std::to_string(i) +
+            " polyphony=8\n"
+            "  gen slot=0 type=gSaw spread=30\n  gen slot=1 type=gSquare pitch=7\n"
+            "  gen slot=2 type=gTriangle spread=10 pitch=-12\n  gen slot=3 type=gSine pitch=12\n"
+            "  fx slot=0 type=eLPF cutoff=40 resonance=25\n";
     }
     auto player = makePlayer(text);
     if (!player) {
@@ -129,7 +135,8 @@ void BM_SynthWorstCase(benchmark::State& state) {
         }
     }
     state.counters["voices"] = sounding;
-    state.counters["ratio"] = benchmark::Counter(static_cast<double>(state.iterations()) * 0.1, benchmark::Counter::kIsRate);
+    state.counters["ratio"] = benchmark::Counter(static_cast<double>(state.iterations()) * 0.1,
+                                                 benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SynthWorstCase)->Unit(benchmark::kMillisecond);
 

@@ -23,7 +23,7 @@
 namespace kvx::synth {
 
 class AudioDevice {
-public:
+  public:
     virtual ~AudioDevice() = default;
     // False when the device cannot be opened in that format.
     virtual bool open(int sampleRate, bool stereo) = 0;
@@ -40,7 +40,7 @@ public:
 // clock, everything queued counts as played at once; with a clock, the
 // device plays 44.1 frames per millisecond of that clock since open.
 class MemoryAudioDevice final : public AudioDevice {
-public:
+  public:
     explicit MemoryAudioDevice(const core::Clock* clock = nullptr) : clock_(clock) {}
 
     bool open(int sampleRate, bool stereo) override;
@@ -58,7 +58,7 @@ public:
     // Takes the samples out, leaving the device empty.
     std::vector<int16_t> take();
 
-private:
+  private:
     const core::Clock* clock_;
     std::vector<int16_t> samples_;
     uint64_t taken_ = 0;

@@ -13,7 +13,7 @@
 namespace kvx::synth {
 
 class ByteReader {
-public:
+  public:
     ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
     bool ok() const { return ok_; }
@@ -57,8 +57,10 @@ public:
             fail();
             return 0;
         }
-        const uint32_t v = static_cast<uint32_t>(data_[pos_]) | static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
-                           static_cast<uint32_t>(data_[pos_ + 2]) << 16 | static_cast<uint32_t>(data_[pos_ + 3]) << 24;
+        const uint32_t v = static_cast<uint32_t>(data_[pos_]) |
+                           static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
+                           static_cast<uint32_t>(data_[pos_ + 2]) << 16 |
+                           static_cast<uint32_t>(data_[pos_ + 3]) << 24;
         pos_ += 4;
         return static_cast<int32_t>(v);
     }
@@ -85,7 +87,7 @@ public:
         return skip(count) ? p : nullptr;
     }
 
-private:
+  private:
     bool fail() {
         ok_ = false;
         return false;

@@ -12,7 +12,9 @@ namespace {
 
 // ---- binary building -------------------------------------------------------
 
-void put8(vfs::Bytes& b, uint8_t v) { b.push_back(v); }
+void put8(vfs::Bytes& b, uint8_t v) {
+    b.push_back(v);
+}
 void put16(vfs::Bytes& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));
@@ -124,17 +126,23 @@ vfs::Bytes buildChunk(const ChunkDesc& c) {
                 }
             }
             break;
-        case ChunkDesc::Kind::Raw: b = c.raw; break;
+        case ChunkDesc::Kind::Raw:
+            b = c.raw;
+            break;
     }
     return b;
 }
 
 const char* kindTag(const ChunkDesc& c) {
     switch (c.kind) {
-        case ChunkDesc::Kind::Head: return "HEAD";
-        case ChunkDesc::Kind::Cefx: return "CEFX";
-        case ChunkDesc::Kind::Inst: return "INST";
-        case ChunkDesc::Kind::Raw: break;
+        case ChunkDesc::Kind::Head:
+            return "HEAD";
+        case ChunkDesc::Kind::Cefx:
+            return "CEFX";
+        case ChunkDesc::Kind::Inst:
+            return "INST";
+        case ChunkDesc::Kind::Raw:
+            break;
     }
     return c.tag.c_str();
 }
@@ -301,7 +309,8 @@ bool readConfig(const vfs::Bytes& bytes, ConfigDesc& out, std::string& error) {
         }
         ChunkDesc c;
         // A chunk that is not in canonical layout is kept byte for byte.
-        if (!decodeChunk(chunk.tag(), chunk.data(), c) || buildChunk(c) != chunk.data() || !textSafe(c)) {
+        if (!decodeChunk(chunk.tag(), chunk.data(), c) || buildChunk(c) != chunk.data() ||
+            !textSafe(c)) {
             c = ChunkDesc{};
             c.kind = ChunkDesc::Kind::Raw;
             const auto t = static_cast<uint32_t>(chunk.tag());

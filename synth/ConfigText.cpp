@@ -34,11 +34,14 @@ std::string hex(const vfs::Bytes& b) {
     return s;
 }
 
-bool isFilter(const std::string& type) { return type == "eLPF" || type == "eMoogVCF"; }
+bool isFilter(const std::string& type) {
+    return type == "eLPF" || type == "eMoogVCF";
+}
 
 int32_t le32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+                                static_cast<uint32_t>(p[2]) << 16 |
+                                static_cast<uint32_t>(p[3]) << 24);
 }
 
 void writeParams(std::ostringstream& o, const std::string& type, const vfs::Bytes& params) {
@@ -52,7 +55,9 @@ void writeParams(std::ostringstream& o, const std::string& type, const vfs::Byte
     }
 }
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 std::string floatText(float f) {
     char buf[32];
@@ -80,7 +85,8 @@ bool splitWords(const std::string& text, std::vector<std::string>& words) {
         }
         std::string w;
         bool inQuote = false;
-        while (i < text.size() && (inQuote || (text[i] != ' ' && text[i] != '\t' && text[i] != '\r'))) {
+        while (i < text.size() &&
+               (inQuote || (text[i] != ' ' && text[i] != '\t' && text[i] != '\r'))) {
             if (text[i] == '"') {
                 inQuote = !inQuote;
             } else {
@@ -97,7 +103,7 @@ bool splitWords(const std::string& text, std::vector<std::string>& words) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string& error) : error_(error) {}
 
     bool fail(const Line& l, const std::string& message) {
@@ -111,7 +117,8 @@ public:
         char* end = nullptr;
         const long long v = std::strtoll(text.c_str(), &end, 0);
         if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi) {
-            return fail(l, "'" + text + "' is not a number in " + std::to_string(lo) + ".." + std::to_string(hi));
+            return fail(l, "'" + text + "' is not a number in " + std::to_string(lo) + ".." +
+                               std::to_string(hi));
         }
         out = v;
         return true;
@@ -126,9 +133,13 @@ public:
         out = static_cast<T>(v);
         return true;
     }
-    bool i32(const Line& l, const std::string& t, int32_t& out) { return field(l, t, out, INT32_MIN, INT32_MAX); }
+    bool i32(const Line& l, const std::string& t, int32_t& out) {
+        return field(l, t, out, INT32_MIN, INT32_MAX);
+    }
     bool u8(const Line& l, const std::string& t, uint8_t& out) { return field(l, t, out, 0, 255); }
-    bool s8(const Line& l, const std::string& t, int8_t& out) { return field(l, t, out, -128, 127); }
+    bool s8(const Line& l, const std::string& t, int8_t& out) {
+        return field(l, t, out, -128, 127);
+    }
 
     bool hexBytes(const Line& l, const std::string& text, vfs::Bytes& out) {
         if (text.size() % 2 != 0) {
@@ -169,7 +180,8 @@ public:
         }
         if (kv.count("hz") != 0 || kv.count("res") != 0) {
             int32_t hz = 0, res = 0;
-            if (!i32(l, kv.count("hz") ? kv["hz"] : "0", hz) || !i32(l, kv.count("res") ? kv["res"] : "0", res)) {
+            if (!i32(l, kv.count("hz") ? kv["hz"] : "0", hz) ||
+                !i32(l, kv.count("res") ? kv["res"] : "0", res)) {
                 return false;
             }
             out.clear();
@@ -185,7 +197,7 @@ public:
         return kv.empty() || fail(l, "unknown key '" + kv.begin()->first + "'");
     }
 
-private:
+  private:
     std::string& error_;
 };
 
@@ -199,9 +211,9 @@ std::string configToText(const ConfigDesc& config) {
         o << "\n";
         switch (c.kind) {
             case ChunkDesc::Kind::Head:
-                o << "head stereo=" << int(c.stereo) << " channels=" << int(c.channels) << " tempo=" << int(c.tempo)
-                  << " version=" << int(c.version) << " master=" << int(c.masterLeft) << "," << int(c.masterRight)
-                  << "\n  map";
+                o << "head stereo=" << int(c.stereo) << " channels=" << int(c.channels)
+                  << " tempo=" << int(c.tempo) << " version=" << int(c.version)
+                  << " master=" << int(c.masterLeft) << "," << int(c.masterRight) << "\n  map";
                 for (uint8_t v : c.map) {
                     o << " " << int(v);
                 }
@@ -227,36 +239,41 @@ std::string configToText(const ConfigDesc& config) {
                 }
                 break;
             case ChunkDesc::Kind::Inst:
-                o << "inst name=" << quoted(c.name) << " index=" << c.index << " channel=" << int(c.channel)
-                  << " polyphony=" << int(c.polyphony) << " flags=" << int(c.flags) << " sustain=" << int(c.ampSustain)
-                  << " pansustain=" << int(c.panSustain) << " bend=" << int(c.bendDepth) << " wheel=" << int(c.wheelDepth)
-                  << " lforate=" << c.lfoRate << " lfodest=" << int(c.lfoDestination) << " velmode=" << int(c.velocityMode)
+                o << "inst name=" << quoted(c.name) << " index=" << c.index
+                  << " channel=" << int(c.channel) << " polyphony=" << int(c.polyphony)
+                  << " flags=" << int(c.flags) << " sustain=" << int(c.ampSustain)
+                  << " pansustain=" << int(c.panSustain) << " bend=" << int(c.bendDepth)
+                  << " wheel=" << int(c.wheelDepth) << " lforate=" << c.lfoRate
+                  << " lfodest=" << int(c.lfoDestination) << " velmode=" << int(c.velocityMode)
                   << " lfodepth=" << int(c.lfoDepth) << " portamento=" << int(c.portamento) << "\n";
                 if (c.seqLength != -1 || c.seqLoop != 0 || c.seqDuration != 0 ||
                     c.steps != std::array<int32_t, 16>{}) {
-                    o << "  seq length=" << c.seqLength << " loop=" << c.seqLoop << " duration=" << c.seqDuration
-                      << "\n  steps";
+                    o << "  seq length=" << c.seqLength << " loop=" << c.seqLoop
+                      << " duration=" << c.seqDuration << "\n  steps";
                     for (int32_t s : c.steps) {
                         o << " " << s;
                     }
                     o << "\n";
                 }
                 for (const GeneratorDesc& g : c.generators) {
-                    o << "  gen slot=" << g.slot << " type=" << quoted(g.type) << " level=" << g.level
-                      << " pan=" << g.pan << " spread=" << g.spread << " pitch=" << g.pitch;
+                    o << "  gen slot=" << g.slot << " type=" << quoted(g.type)
+                      << " level=" << g.level << " pan=" << g.pan << " spread=" << g.spread
+                      << " pitch=" << g.pitch;
                     if (!g.params.empty()) {
                         o << " params=" << hex(g.params);
                     }
                     o << "\n";
                 }
                 for (const EffectDesc& e : c.effects) {
-                    o << "  fx slot=" << e.slot << " type=" << quoted(e.type) << " aux=" << e.values[0]
-                      << " cutoff=" << e.values[1] << " resonance=" << e.values[2] << " unused=" << e.values[3]
+                    o << "  fx slot=" << e.slot << " type=" << quoted(e.type)
+                      << " aux=" << e.values[0] << " cutoff=" << e.values[1]
+                      << " resonance=" << e.values[2] << " unused=" << e.values[3]
                       << " cutdepth=" << e.values[4] << " resdepth=" << e.values[5];
                     writeParams(o, e.type, e.params);
                     o << "\n";
                 }
-                for (const auto& [word, env] : {std::pair{"amp", &c.amp}, std::pair{"pan", &c.pan}}) {
+                for (const auto& [word, env] :
+                     {std::pair{"amp", &c.amp}, std::pair{"pan", &c.pan}}) {
                     if (!env->points.empty()) {
                         o << "  " << word;
                         for (const auto& [ms, level] : env->points) {
@@ -267,7 +284,8 @@ std::string configToText(const ConfigDesc& config) {
                 }
                 break;
             case ChunkDesc::Kind::Raw:
-                if (std::all_of(c.tag.begin(), c.tag.end(), [](char ch) { return ch > ' ' && ch < 127 && ch != '"'; })) {
+                if (std::all_of(c.tag.begin(), c.tag.end(),
+                                [](char ch) { return ch > ' ' && ch < 127 && ch != '"'; })) {
                     o << "chunk tag=" << quoted(c.tag);
                 } else {
                     o << "chunk taghex=" << hex(vfs::Bytes(c.tag.begin(), c.tag.end()));
@@ -339,8 +357,10 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
                     c.ranges[2 * i] = 0;
                     c.ranges[2 * i + 1] = 127;
                 }
-                if ((take("stereo", v) && !p.u8(l, v, c.stereo)) || (take("channels", v) && !p.s8(l, v, c.channels)) ||
-                    (take("tempo", v) && !p.u8(l, v, c.tempo)) || (take("version", v) && !p.u8(l, v, c.version))) {
+                if ((take("stereo", v) && !p.u8(l, v, c.stereo)) ||
+                    (take("channels", v) && !p.s8(l, v, c.channels)) ||
+                    (take("tempo", v) && !p.u8(l, v, c.tempo)) ||
+                    (take("version", v) && !p.u8(l, v, c.version))) {
                     return false;
                 }
                 if (take("master", v)) {
@@ -363,15 +383,18 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
                 const struct {
                     const char* key;
                     uint8_t* field;
-                } bytes[] = {{"flags", &c.flags},          {"sustain", &c.ampSustain},     {"pansustain", &c.panSustain},
-                             {"bend", &c.bendDepth},       {"wheel", &c.wheelDepth},       {"lfodest", &c.lfoDestination},
-                             {"velmode", &c.velocityMode}, {"lfodepth", &c.lfoDepth},      {"portamento", &c.portamento}};
+                } bytes[] = {{"flags", &c.flags},           {"sustain", &c.ampSustain},
+                             {"pansustain", &c.panSustain}, {"bend", &c.bendDepth},
+                             {"wheel", &c.wheelDepth},      {"lfodest", &c.lfoDestination},
+                             {"velmode", &c.velocityMode},  {"lfodepth", &c.lfoDepth},
+                             {"portamento", &c.portamento}};
                 for (const auto& b : bytes) {
                     if (take(b.key, v) && !p.u8(l, v, *b.field)) {
                         return false;
                     }
                 }
-                if ((take("index", v) && !p.i32(l, v, c.index)) || (take("channel", v) && !p.s8(l, v, c.channel)) ||
+                if ((take("index", v) && !p.i32(l, v, c.index)) ||
+                    (take("channel", v) && !p.s8(l, v, c.channel)) ||
                     (take("polyphony", v) && !p.s8(l, v, c.polyphony)) ||
                     (take("lforate", v) && !p.field(l, v, c.lfoRate, 0, 65535))) {
                     return false;
@@ -425,11 +448,13 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
                 if (dash == std::string::npos) {
                     return p.fail(l, "range '" + w + "' is not low-high");
                 }
-                if (!p.u8(l, w.substr(0, dash), c.ranges[2 * i]) || !p.u8(l, w.substr(dash + 1), c.ranges[2 * i + 1])) {
+                if (!p.u8(l, w.substr(0, dash), c.ranges[2 * i]) ||
+                    !p.u8(l, w.substr(dash + 1), c.ranges[2 * i + 1])) {
                     return false;
                 }
             }
-        } else if ((c.kind == ChunkDesc::Kind::Cefx && key == "effect") || (c.kind == ChunkDesc::Kind::Inst && key == "fx")) {
+        } else if ((c.kind == ChunkDesc::Kind::Cefx && key == "effect") ||
+                   (c.kind == ChunkDesc::Kind::Inst && key == "fx")) {
             EffectDesc e;
             if (!p.pairs(l, 1, kv) || !p.params(l, kv, e.params)) {
                 return false;
@@ -467,7 +492,11 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
             const struct {
                 const char* key;
                 int32_t* field;
-            } fields[] = {{"slot", &g.slot}, {"level", &g.level}, {"pan", &g.pan}, {"spread", &g.spread}, {"pitch", &g.pitch}};
+            } fields[] = {{"slot", &g.slot},
+                          {"level", &g.level},
+                          {"pan", &g.pan},
+                          {"spread", &g.spread},
+                          {"pitch", &g.pitch}};
             for (const auto& f : fields) {
                 if (kv.count(f.key) != 0 && !p.i32(l, kv[f.key], *f.field)) {
                     return false;
@@ -489,7 +518,8 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
             c.seqLoop = 0;
             c.seqDuration = 10;
             c.steps.fill(63);  // a steps line below overrides
-            if (!p.pairs(l, 1, kv) || (kv.count("length") && !p.i32(l, kv["length"], c.seqLength)) ||
+            if (!p.pairs(l, 1, kv) ||
+                (kv.count("length") && !p.i32(l, kv["length"], c.seqLength)) ||
                 (kv.count("loop") && !p.i32(l, kv["loop"], c.seqLoop)) ||
                 (kv.count("duration") && !p.i32(l, kv["duration"], c.seqDuration))) {
                 return false;
@@ -516,7 +546,9 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
                 const size_t colon = w.find(':');
                 int32_t ms = 0;
                 if (colon == std::string::npos || !p.i32(l, w.substr(0, colon), ms)) {
-                    return colon == std::string::npos ? p.fail(l, "point '" + w + "' is not ms:level") : false;
+                    return colon == std::string::npos
+                               ? p.fail(l, "point '" + w + "' is not ms:level")
+                               : false;
                 }
                 const std::string lv = w.substr(colon + 1);
                 char* end = nullptr;

@@ -12,17 +12,21 @@
 namespace kvx::synth {
 
 class DenormalGuard {
-public:
+  public:
 #ifdef KVX_SYNTH_HAS_MXCSR
-    DenormalGuard() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040u); }  // FTZ | DAZ
-    ~DenormalGuard() { _mm_setcsr(saved_); }
+    DenormalGuard() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | 0x8040u);
+    }  // FTZ | DAZ
+    ~DenormalGuard() {
+        _mm_setcsr(saved_);
+    }
 #else
     DenormalGuard() = default;
 #endif
     DenormalGuard(const DenormalGuard&) = delete;
     DenormalGuard& operator=(const DenormalGuard&) = delete;
 
-private:
+  private:
 #ifdef KVX_SYNTH_HAS_MXCSR
     unsigned saved_;
 #endif

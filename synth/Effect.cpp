@@ -13,7 +13,8 @@ const char* const kNames[] = {"eLPF", "eMoogVCF"};
 
 int32_t readInt(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+                                static_cast<uint32_t>(p[2]) << 16 |
+                                static_cast<uint32_t>(p[3]) << 24);
 }
 
 void writeInt(uint8_t* p, int32_t v) {
@@ -61,7 +62,9 @@ void Filter::set(int64_t cutoffHz, int64_t resonance) {
     computeCoefficients();
 }
 
-Lpf::Lpf(const Settings& settings) : Filter(settings) { computeCoefficients(); }
+Lpf::Lpf(const Settings& settings) : Filter(settings) {
+    computeCoefficients();
+}
 
 void Lpf::computeCoefficients() {
     const double f = static_cast<double>(cutoff_) / kSampleRate;
@@ -70,8 +73,9 @@ void Lpf::computeCoefficients() {
     r = std::exp((1.0 - p) * 1.386249) * resonance_ * 0.02;
 }
 
-
-MoogVcf::MoogVcf(const Settings& settings) : Filter(settings) { computeCoefficients(); }
+MoogVcf::MoogVcf(const Settings& settings) : Filter(settings) {
+    computeCoefficients();
+}
 
 void MoogVcf::computeCoefficients() {
     const double f = static_cast<double>(cutoff_) / kSampleRate;
@@ -81,7 +85,6 @@ void MoogVcf::computeCoefficients() {
     q = (q1 * (q1 * q1 * 5.6 + (1.0 - q1)) * 0.5 + 1.0) * resonance_ * 0.02;
 }
 
-
 // Filters stepped side by side. A kernel takes NL eLPF and NM eMoogVCF
 // filters, copies their coefficients and state into locals (registers),
 // steps frame after frame, and writes the state back. Every filter keeps its
@@ -90,7 +93,8 @@ void MoogVcf::computeCoefficients() {
 // The two lanes of a step carry the left and right sample; in mono the
 // second lane idles.
 struct FilterKernels {
-    [[gnu::always_inline]] static Double2 lpfStep(Lpf::State& s, double k, double p, double r, Double2 in) {
+    [[gnu::always_inline]] static Double2 lpfStep(Lpf::State& s, double k, double p, double r,
+                                                  Double2 in) {
         const Double2 x = in - r * s.y4;
         const Double2 y1 = (x + s.x0) * p - k * s.y1;
         const Double2 y2 = (y1 + s.p1) * p - k * s.y2;
@@ -108,7 +112,8 @@ struct FilterKernels {
         return y4;
     }
 
-    [[gnu::always_inline]] static Double2 moogStep(MoogVcf::State& s, double p, double fb, double q, Double2 in) {
+    [[gnu::always_inline]] static Double2 moogStep(MoogVcf::State& s, double p, double fb, double q,
+                                                   Double2 in) {
         const Double2 x = in - q * s.b4;
         Double2 t1 = s.b1;
         s.b1 = (x + s.b0) * p - s.b1 * fb;
@@ -123,7 +128,8 @@ struct FilterKernels {
     }
 
     template <bool Stereo, int NL, int NM>
-    static void kernel(Lpf* const* lf, float* const* lb, MoogVcf* const* mf, float* const* mb, int frames) {
+    static void kernel(Lpf* const* lf, float* const* lb, MoogVcf* const* mf, float* const* mb,
+                       int frames) {
         Lpf::State ls[NL > 0 ? NL : 1];
         MoogVcf::State ms[NM > 0 ? NM : 1];
         double lk[NL > 0 ? NL : 1], lp[NL > 0 ? NL : 1], lr[NL > 0 ? NL : 1];
@@ -145,7 +151,8 @@ struct FilterKernels {
             const ptrdiff_t i = static_cast<ptrdiff_t>(f) * stride;
             for (int j = 0; j < NL; ++j) {
                 float* x = lb[j] + i;
-                const Double2 out = lpfStep(ls[j], lk[j], lp[j], lr[j], Double2{x[0], Stereo ? x[1] : 0.0f});
+                const Double2 out =
+                    lpfStep(ls[j], lk[j], lp[j], lr[j], Double2{x[0], Stereo ? x[1] : 0.0f});
                 x[0] = static_cast<float>(out[0]);
                 if constexpr (Stereo) {
                     x[1] = static_cast<float>(out[1]);
@@ -153,7 +160,8 @@ struct FilterKernels {
             }
             for (int j = 0; j < NM; ++j) {
                 float* x = mb[j] + i;
-                const Double2 out = moogStep(ms[j], mp[j], mfb[j], mq[j], Double2{x[0], Stereo ? x[1] : 0.0f});
+                const Double2 out =
+                    moogStep(ms[j], mp[j], mfb[j], mq[j], Double2{x[0], Stereo ? x[1] : 0.0f});
                 x[0] = static_cast<float>(out[0]);
                 if constexpr (Stereo) {
                     x[1] = static_cast<float>(out[1]);
@@ -171,25 +179,46 @@ struct FilterKernels {
     }
 
     template <bool Stereo, int NL>
-    static void withMoogs(int nm, Lpf* const* lf, float* const* lb, MoogVcf* const* mf, float* const* mb, int frames) {
+    static void withMoogs(int nm, Lpf* const* lf, float* const* lb, MoogVcf* const* mf,
+                          float* const* mb, int frames) {
         switch (nm) {
-            case 0: kernel<Stereo, NL, 0>(lf, lb, mf, mb, frames); break;
-            case 1: kernel<Stereo, NL, 1>(lf, lb, mf, mb, frames); break;
-            case 2: kernel<Stereo, NL, 2>(lf, lb, mf, mb, frames); break;
-            case 3: kernel<Stereo, NL, 3>(lf, lb, mf, mb, frames); break;
-            default: kernel<Stereo, NL, 4>(lf, lb, mf, mb, frames); break;
+            case 0:
+                kernel<Stereo, NL, 0>(lf, lb, mf, mb, frames);
+                break;
+            case 1:
+                kernel<Stereo, NL, 1>(lf, lb, mf, mb, frames);
+                break;
+            case 2:
+                kernel<Stereo, NL, 2>(lf, lb, mf, mb, frames);
+                break;
+            case 3:
+                kernel<Stereo, NL, 3>(lf, lb, mf, mb, frames);
+                break;
+            default:
+                kernel<Stereo, NL, 4>(lf, lb, mf, mb, frames);
+                break;
         }
     }
 
     template <bool Stereo>
-    static void dispatch(int nl, int nm, Lpf* const* lf, float* const* lb, MoogVcf* const* mf, float* const* mb,
-                         int frames) {
+    static void dispatch(int nl, int nm, Lpf* const* lf, float* const* lb, MoogVcf* const* mf,
+                         float* const* mb, int frames) {
         switch (nl) {
-            case 0: withMoogs<Stereo, 0>(nm, lf, lb, mf, mb, frames); break;
-            case 1: withMoogs<Stereo, 1>(nm, lf, lb, mf, mb, frames); break;
-            case 2: withMoogs<Stereo, 2>(nm, lf, lb, mf, mb, frames); break;
-            case 3: withMoogs<Stereo, 3>(nm, lf, lb, mf, mb, frames); break;
-            default: withMoogs<Stereo, 4>(nm, lf, lb, mf, mb, frames); break;
+            case 0:
+                withMoogs<Stereo, 0>(nm, lf, lb, mf, mb, frames);
+                break;
+            case 1:
+                withMoogs<Stereo, 1>(nm, lf, lb, mf, mb, frames);
+                break;
+            case 2:
+                withMoogs<Stereo, 2>(nm, lf, lb, mf, mb, frames);
+                break;
+            case 3:
+                withMoogs<Stereo, 3>(nm, lf, lb, mf, mb, frames);
+                break;
+            default:
+                withMoogs<Stereo, 4>(nm, lf, lb, mf, mb, frames);
+                break;
         }
     }
 
@@ -228,11 +257,16 @@ struct FilterKernels {
     }
 };
 
-void Lpf::finishBlock() { sanitize(s_); }
+void Lpf::finishBlock() {
+    sanitize(s_);
+}
 
-void MoogVcf::finishBlock() { sanitize(s_); }
+void MoogVcf::finishBlock() {
+    sanitize(s_);
+}
 
-void processEffects(Effect* const* effects, const int* types, float* const* buffers, int n, int count) {
+void processEffects(Effect* const* effects, const int* types, float* const* buffers, int n,
+                    int count) {
     Filter* filters[kMaxBatch];
     int filterTypes[kMaxBatch];
     float* filterBuffers[kMaxBatch];
@@ -270,7 +304,9 @@ int effectTypeByName(std::string_view name) {
     return -1;
 }
 
-const char* effectTypeName(int type) { return type >= 0 && type < 2 ? kNames[type] : ""; }
+const char* effectTypeName(int type) {
+    return type >= 0 && type < 2 ? kNames[type] : "";
+}
 
 std::unique_ptr<Effect> makeEffect(int type, const Settings& settings) {
     if (type == 0) {

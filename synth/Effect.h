@@ -31,10 +31,12 @@ struct FilterKernels;
 // two lanes: each lane computes exactly what scalar code would, with no
 // reordering and no fused operations.
 typedef double Double2 __attribute__((vector_size(16)));
-inline Double2 abs2(Double2 v) { return Double2{std::fabs(v[0]), std::fabs(v[1])}; }
+inline Double2 abs2(Double2 v) {
+    return Double2{std::fabs(v[0]), std::fabs(v[1])};
+}
 
 class Effect {
-public:
+  public:
     // Virtual operations in their fixed order.
     virtual ~Effect() = default;
     virtual void process(float* buffer, int count) = 0;
@@ -50,7 +52,7 @@ public:
 
 // Shared parameter handling of the two filters.
 class Filter : public Effect {
-public:
+  public:
     explicit Filter(const Settings& settings) : settings_(&settings) {}
 
     void setModulated(int aux, int cutoffHundreds, int resonance) override;
@@ -61,7 +63,7 @@ public:
     int cutoff() const { return cutoff_; }
     int resonance() const { return resonance_; }
 
-protected:
+  protected:
     friend struct FilterKernels;
     // Stores clamped values and recomputes the coefficients if they changed.
     void set(int64_t cutoffHz, int64_t resonance);
@@ -73,13 +75,13 @@ protected:
 };
 
 class Lpf final : public Filter {
-public:
+  public:
     explicit Lpf(const Settings& settings);
     void process(float* buffer, int count) override;
 
     double k = 0.0, p = 0.0, r = 0.0;
 
-private:
+  private:
     friend struct FilterKernels;
     // Lane 0 is the left (or mono) channel, lane 1 the right.
     struct State {
@@ -97,13 +99,13 @@ private:
 };
 
 class MoogVcf final : public Filter {
-public:
+  public:
     explicit MoogVcf(const Settings& settings);
     void process(float* buffer, int count) override;
 
     double p = 0.0, fb = 0.0, q = 0.0;
 
-private:
+  private:
     friend struct FilterKernels;
     struct State {
         Double2 b0{}, b1{}, b2{}, b3{}, b4{};
@@ -126,7 +128,8 @@ private:
 // overlap their chains. types[j] is the effect's type number (0 eLPF,
 // 1 eMoogVCF). n is at most kMaxBatch per call.
 constexpr int kMaxBatch = 16;
-void processEffects(Effect* const* effects, const int* types, float* const* buffers, int n, int count);
+void processEffects(Effect* const* effects, const int* types, float* const* buffers, int n,
+                    int count);
 
 int effectTypeByName(std::string_view name);
 const char* effectTypeName(int type);

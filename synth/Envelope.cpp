@@ -33,7 +33,8 @@ bool Envelope::insertPoint(int32_t durationMs, float level, int position) {
 
 void Envelope::recompute(int i) {
     const double previous = i > 0 ? points_[i - 1].target : 0.0;
-    points_[i].slope = (static_cast<double>(points_[i].target) - previous) / static_cast<double>(points_[i].samples);
+    points_[i].slope = (static_cast<double>(points_[i].target) - previous) /
+                       static_cast<double>(points_[i].samples);
 }
 
 void Envelope::applyAmplitude(float* buffer, int count, EnvelopeState& state) const {
@@ -74,7 +75,8 @@ void Envelope::applyPan(float* buffer, int count, EnvelopeState& state) const {
     int f = 0;
     auto pan = [buffer](int frame, double level) {
         buffer[2 * frame] = static_cast<float>(buffer[2 * frame] * std::min(1.0, 1.0 + level));
-        buffer[2 * frame + 1] = static_cast<float>(buffer[2 * frame + 1] * std::min(1.0, 1.0 - level));
+        buffer[2 * frame + 1] =
+            static_cast<float>(buffer[2 * frame + 1] * std::min(1.0, 1.0 - level));
     };
     uint64_t end = 0;
     for (int j = 0; j < count_; ++j) {

@@ -31,11 +31,16 @@ struct EnvelopeState {
     bool released = true;
     bool finished = true;
 
-    void start() { level = 0.0; counter = 0; released = false; finished = false; }
+    void start() {
+        level = 0.0;
+        counter = 0;
+        released = false;
+        finished = false;
+    }
 };
 
 class Envelope {
-public:
+  public:
     static constexpr int kMaxPoints = 16;
 
     // Inserts a point at position (-1 appends). Returns false for a 17th point.
@@ -51,7 +56,7 @@ public:
     const EnvelopePoint& point(int i) const { return points_[i]; }
     int sustain = 0;
 
-private:
+  private:
     void recompute(int i);
 
     std::array<EnvelopePoint, kMaxPoints> points_{};
@@ -84,7 +89,10 @@ struct StepSequencer {
     int current = 0;
 
     StepSequencer() { steps.fill(63); }
-    void reset() { timer = 0.0f; current = 0; }
+    void reset() {
+        timer = 0.0f;
+        current = 0;
+    }
     // Moves to the next step when a step's time has passed, then counts the
     // block. Lengths and durations below 1 behave as 1, so a bad file can
     // never index outside the 16 steps.

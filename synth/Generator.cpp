@@ -18,7 +18,7 @@ constexpr int kBatch = 16;
 
 // Gain and pan handling common to all types.
 class GeneratorBase : public Generator {
-public:
+  public:
     explicit GeneratorBase(const Settings& settings) : settings_(&settings) {}
 
     void setGains(float left, float right) override {
@@ -26,7 +26,7 @@ public:
         gainRight_ = gain_ * panRight_ * right;
     }
 
-protected:
+  protected:
     void noteOnGains(int level, int pan) {
         gain_ = static_cast<float>(level) / 127.0f;
         panGains(pan, panLeft_, panRight_);
@@ -50,7 +50,7 @@ struct Osc {
 
 template <GeneratorType Type>
 class Oscillator final : public GeneratorBase {
-public:
+  public:
     using GeneratorBase::GeneratorBase;
 
     void noteOn(double, int level, int pan, int phaseSpread, void*) override {
@@ -85,10 +85,10 @@ public:
 
     // render() of n generators of this type, each into its own buffer at its
     // own frequency (see renderGenerators).
-    static void renderBatch(Generator* const* generators, float* const* buffers, const float* frequencies, int n,
-                            int count);
+    static void renderBatch(Generator* const* generators, float* const* buffers,
+                            const float* frequencies, int n, int count);
 
-private:
+  private:
     void setFrequency(float frequency) {
         if (frequency != lastFrequency_) {
             lastFrequency_ = frequency;
@@ -234,16 +234,23 @@ void runAllStreams(const Stream* st, int n, int frames) {
         n -= 4;
     }
     switch (n) {
-        case 3: runStreams<Type, F, 3>(st, frames); break;
-        case 2: runStreams<Type, F, 2>(st, frames); break;
-        case 1: runStreams<Type, F, 1>(st, frames); break;
-        default: break;
+        case 3:
+            runStreams<Type, F, 3>(st, frames);
+            break;
+        case 2:
+            runStreams<Type, F, 2>(st, frames);
+            break;
+        case 1:
+            runStreams<Type, F, 1>(st, frames);
+            break;
+        default:
+            break;
     }
 }
 
 template <GeneratorType Type>
-void Oscillator<Type>::renderBatch(Generator* const* generators, float* const* buffers, const float* frequencies, int n,
-                                   int count) {
+void Oscillator<Type>::renderBatch(Generator* const* generators, float* const* buffers,
+                                   const float* frequencies, int n, int count) {
     Stream streams[2 * kBatch];
     int m = 0;
     if (n <= 0) {
@@ -274,16 +281,22 @@ void Oscillator<Type>::renderBatch(Generator* const* generators, float* const* b
     }
     const int frames = stereo ? count / 2 : count;
     switch (feed) {
-        case Feed::Mono: runAllStreams<Type, Feed::Mono>(streams, m, frames); break;
-        case Feed::StereoBoth: runAllStreams<Type, Feed::StereoBoth>(streams, m, frames); break;
-        case Feed::StereoOne: runAllStreams<Type, Feed::StereoOne>(streams, m, frames); break;
+        case Feed::Mono:
+            runAllStreams<Type, Feed::Mono>(streams, m, frames);
+            break;
+        case Feed::StereoBoth:
+            runAllStreams<Type, Feed::StereoBoth>(streams, m, frames);
+            break;
+        case Feed::StereoOne:
+            runAllStreams<Type, Feed::StereoOne>(streams, m, frames);
+            break;
     }
 }
 
 // Plays the shared noise table; pitch is ignored, and the read position
 // carries on from note to note.
 class Noise final : public GeneratorBase {
-public:
+  public:
     using GeneratorBase::GeneratorBase;
 
     void noteOn(double, int level, int pan, int, void*) override { noteOnGains(level, pan); }
@@ -306,7 +319,7 @@ public:
         }
     }
 
-private:
+  private:
     int index_ = 0;
 };
 
@@ -332,10 +345,12 @@ int generatorTypeByName(std::string_view name) {
     return -1;
 }
 
-const char* generatorTypeName(int type) { return type >= 0 && type < 5 ? kNames[type] : ""; }
+const char* generatorTypeName(int type) {
+    return type >= 0 && type < 5 ? kNames[type] : "";
+}
 
-void renderGenerators(int type, Generator* const* generators, float* const* buffers, const float* frequencies, int n,
-                      int count) {
+void renderGenerators(int type, Generator* const* generators, float* const* buffers,
+                      const float* frequencies, int n, int count) {
     // Batches of at most kBatch; a batch is one type, so one loop.
     for (int start = 0; start < n; start += kBatch) {
         const int m = std::min(kBatch, n - start);
@@ -343,10 +358,18 @@ void renderGenerators(int type, Generator* const* generators, float* const* buff
         float* const* b = buffers + start;
         const float* f = frequencies + start;
         switch (static_cast<GeneratorType>(type)) {
-            case GeneratorType::Sine: Oscillator<GeneratorType::Sine>::renderBatch(g, b, f, m, count); break;
-            case GeneratorType::Square: Oscillator<GeneratorType::Square>::renderBatch(g, b, f, m, count); break;
-            case GeneratorType::Saw: Oscillator<GeneratorType::Saw>::renderBatch(g, b, f, m, count); break;
-            case GeneratorType::Triangle: Oscillator<GeneratorType::Triangle>::renderBatch(g, b, f, m, count); break;
+            case GeneratorType::Sine:
+                Oscillator<GeneratorType::Sine>::renderBatch(g, b, f, m, count);
+                break;
+            case GeneratorType::Square:
+                Oscillator<GeneratorType::Square>::renderBatch(g, b, f, m, count);
+                break;
+            case GeneratorType::Saw:
+                Oscillator<GeneratorType::Saw>::renderBatch(g, b, f, m, count);
+                break;
+            case GeneratorType::Triangle:
+                Oscillator<GeneratorType::Triangle>::renderBatch(g, b, f, m, count);
+                break;
             default:
                 for (int j = 0; j < m; ++j) {
                     g[j]->render(b[j], count, f[j]);
@@ -358,11 +381,16 @@ void renderGenerators(int type, Generator* const* generators, float* const* buff
 
 std::unique_ptr<Generator> makeGenerator(int type, const Settings& settings) {
     switch (static_cast<GeneratorType>(type)) {
-        case GeneratorType::Sine: return std::make_unique<Oscillator<GeneratorType::Sine>>(settings);
-        case GeneratorType::Square: return std::make_unique<Oscillator<GeneratorType::Square>>(settings);
-        case GeneratorType::Noise: return std::make_unique<Noise>(settings);
-        case GeneratorType::Saw: return std::make_unique<Oscillator<GeneratorType::Saw>>(settings);
-        case GeneratorType::Triangle: return std::make_unique<Oscillator<GeneratorType::Triangle>>(settings);
+        case GeneratorType::Sine:
+            return std::make_unique<Oscillator<GeneratorType::Sine>>(settings);
+        case GeneratorType::Square:
+            return std::make_unique<Oscillator<GeneratorType::Square>>(settings);
+        case GeneratorType::Noise:
+            return std::make_unique<Noise>(settings);
+        case GeneratorType::Saw:
+            return std::make_unique<Oscillator<GeneratorType::Saw>>(settings);
+        case GeneratorType::Triangle:
+            return std::make_unique<Oscillator<GeneratorType::Triangle>>(settings);
     }
     return nullptr;
 }

@@ -18,7 +18,7 @@
 namespace kvx::synth {
 
 class Generator {
-public:
+  public:
     // Virtual operations in their fixed order: destructor, noteOn, render, setGains.
     virtual ~Generator() = default;
     // frequency is ignored (it arrives with each render); level 0..127 sets
@@ -42,8 +42,8 @@ std::unique_ptr<Generator> makeGenerator(int type, const Settings& settings);
 // render() of n generators that were all made with `type`, generator j into
 // buffers[j] at frequencies[j]; the same result as rendering them one by one,
 // computed side by side.
-void renderGenerators(int type, Generator* const* generators, float* const* buffers, const float* frequencies, int n,
-                      int count);
+void renderGenerators(int type, Generator* const* generators, float* const* buffers,
+                      const float* frequencies, int n, int count);
 
 // Left and right pan gains of a pan value: left = right = 1, the opposite
 // side attenuated by |pan| / 64.

@@ -31,7 +31,8 @@ int truncInt(double v) {
 }
 
 int clampToInt(int64_t v) {
-    return static_cast<int>(std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 }  // namespace
@@ -46,7 +47,8 @@ Instrument::Instrument(const Settings& settings) : settings_(&settings) {
     effects.reserve(kMaxSlots);
 }
 
-void Instrument::setGenerator(int slot, int type, int32_t level, int32_t pan, int32_t spread, int32_t pitch) {
+void Instrument::setGenerator(int slot, int type, int32_t level, int32_t pan, int32_t spread,
+                              int32_t pitch) {
     slot = std::clamp(slot, 0, kMaxSlots - 1);
     if (static_cast<int>(generators.size()) <= slot) {
         generators.resize(static_cast<size_t>(slot) + 1);
@@ -252,12 +254,23 @@ int Instrument::beginBlock(int count, GeneratorJob* jobs) {
         const double unit = sequencer->safeDuration() * settings_->slideUnit;
         change = 1 << mode;
         switch (mode) {
-            case 1: slideStep = static_cast<float>(b / unit); break;
-            case 2: slideStep = static_cast<float>(-b / unit); break;
-            case 4: depth = b; break;
-            case 8: pan = high ? (b >> 1) - 64 : -(b >> 1); break;
-            case 12: volume = high ? 127 : b; break;
-            default: break;
+            case 1:
+                slideStep = static_cast<float>(b / unit);
+                break;
+            case 2:
+                slideStep = static_cast<float>(-b / unit);
+                break;
+            case 4:
+                depth = b;
+                break;
+            case 8:
+                pan = high ? (b >> 1) - 64 : -(b >> 1);
+                break;
+            case 12:
+                volume = high ? 127 : b;
+                break;
+            default:
+                break;
         }
         slide += slideStep;
     }
@@ -269,37 +282,82 @@ int Instrument::beginBlock(int count, GeneratorJob* jobs) {
     if (bend != 0) {
         const double g = static_cast<double>(bend) * bendDepth / 63.0;
         switch (bendRoute) {
-            case 1: volume = (volume + 1) * truncInt(g) / 128 + 127; change |= kFlagVolume; break;
-            case 2: pan += truncInt(g); change |= kFlagPan; break;
-            case 3: pitch = g; break;
-            case 4: depth += truncInt(g); break;
-            case 7: cutoffMod = static_cast<float>(g / 128.0); break;
-            case 8: resonanceMod = static_cast<float>(g / 128.0); break;
-            default: break;
+            case 1:
+                volume = (volume + 1) * truncInt(g) / 128 + 127;
+                change |= kFlagVolume;
+                break;
+            case 2:
+                pan += truncInt(g);
+                change |= kFlagPan;
+                break;
+            case 3:
+                pitch = g;
+                break;
+            case 4:
+                depth += truncInt(g);
+                break;
+            case 7:
+                cutoffMod = static_cast<float>(g / 128.0);
+                break;
+            case 8:
+                resonanceMod = static_cast<float>(g / 128.0);
+                break;
+            default:
+                break;
         }
     }
     if (wheel != 0) {
         const double g = static_cast<double>(wheel) * wheelDepth / 127.0;
         switch (wheelRoute) {
-            case 1: volume = 127 - truncInt(g) * (volume + 1) / 128; change |= kFlagVolume; break;
-            case 2: pan += truncInt(g); change |= kFlagPan; break;
-            case 3: pitch += g; break;
-            case 4: depth += truncInt(g); break;
-            case 7: cutoffMod += static_cast<float>(g / 128.0); break;
-            case 8: resonanceMod += static_cast<float>(g / 128.0); break;
-            default: break;
+            case 1:
+                volume = 127 - truncInt(g) * (volume + 1) / 128;
+                change |= kFlagVolume;
+                break;
+            case 2:
+                pan += truncInt(g);
+                change |= kFlagPan;
+                break;
+            case 3:
+                pitch += g;
+                break;
+            case 4:
+                depth += truncInt(g);
+                break;
+            case 7:
+                cutoffMod += static_cast<float>(g / 128.0);
+                break;
+            case 8:
+                resonanceMod += static_cast<float>(g / 128.0);
+                break;
+            default:
+                break;
         }
     }
     if (lfoRate != 0) {
         const double g = lfo.advance() * depth;
         switch (lfoDestination) {
-            case 1: volume += truncInt(g); change |= kFlagVolume; break;
-            case 2: pan = truncInt(g * 63 * 0.01); change |= kFlagPan; break;
-            case 3: pitch += g / 6.0; break;
-            case 4: auxOffset = static_cast<float>(g); break;
-            case 5: cutoffMod += static_cast<float>(g / 256.0); break;
-            case 6: resonanceMod += static_cast<float>(g / 256.0); break;
-            default: break;
+            case 1:
+                volume += truncInt(g);
+                change |= kFlagVolume;
+                break;
+            case 2:
+                pan = truncInt(g * 63 * 0.01);
+                change |= kFlagPan;
+                break;
+            case 3:
+                pitch += g / 6.0;
+                break;
+            case 4:
+                auxOffset = static_cast<float>(g);
+                break;
+            case 5:
+                cutoffMod += static_cast<float>(g / 256.0);
+                break;
+            case 6:
+                resonanceMod += static_cast<float>(g / 256.0);
+                break;
+            default:
+                break;
         }
     }
     if (portamento != 0) {
@@ -351,15 +409,16 @@ int Instrument::beginBlock(int count, GeneratorJob* jobs) {
             if (i >= v.generators.size() || !v.generators[i]) {
                 continue;
             }
-            const float semis = static_cast<float>(generators[i].pitchOffset) + static_cast<float>(transpose) +
-                                static_cast<float>(v.playingNote) - 57.0f + pitchMod;
+            const float semis = static_cast<float>(generators[i].pitchOffset) +
+                                static_cast<float>(transpose) + static_cast<float>(v.playingNote) -
+                                57.0f + pitchMod;
             float frequency = 440.0f * std::pow(2.0f, semis / 12.0f);
             if (!std::isfinite(frequency)) {
                 frequency = 0.0f;  // a pitch beyond any float: freeze instead of NaN
             }
             v.generators[i]->setGains(v.ampLeft, v.ampRight);
-            jobs[n++] = GeneratorJob{static_cast<int>(i), generators[i].type, v.generators[i].get(), v.buffer.data(),
-                                     frequency};
+            jobs[n++] = GeneratorJob{static_cast<int>(i), generators[i].type, v.generators[i].get(),
+                                     v.buffer.data(), frequency};
         }
     }
     return n;

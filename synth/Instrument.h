@@ -62,8 +62,8 @@ struct EffectSlot {
 };
 
 struct Voice {
-    int currentNote = -1;   // -1 once released
-    int playingNote = 0;    // 0: silent
+    int currentNote = -1;  // -1 once released
+    int playingNote = 0;   // 0: silent
     float volume = 1.0f;
     float velocity = 0.0f;  // velocity / 127
     float panLeft = 1.0f, panRight = 1.0f;
@@ -77,7 +77,7 @@ struct Voice {
 };
 
 class Instrument {
-public:
+  public:
     explicit Instrument(const Settings& settings);
 
     void noteOn(int note, int velocity);
@@ -103,7 +103,8 @@ public:
     void silence();
 
     // Configuration (done before rendering starts).
-    void setGenerator(int slot, int type, int32_t level, int32_t pan, int32_t spread, int32_t pitch);
+    void setGenerator(int slot, int type, int32_t level, int32_t pan, int32_t spread,
+                      int32_t pitch);
     EffectSlot* setEffect(int slot, int type);
     void setLfoRate(int rate);
 
@@ -135,7 +136,7 @@ public:
     Lfo lfo;
     std::unique_ptr<StepSequencer> sequencer;
 
-private:
+  private:
     const Settings* settings_;
     int roundRobin_ = 0;
     // Voices sounding in the block between beginBlock and finishBlock.

@@ -20,7 +20,8 @@ struct TimedMessage {
 };
 
 uint32_t be32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
 int dataBytes(uint8_t status) {
@@ -28,7 +29,8 @@ int dataBytes(uint8_t status) {
     return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
 }
 
-bool readTrack(const uint8_t* d, size_t size, int track, std::vector<TimedMessage>& out, std::string& error) {
+bool readTrack(const uint8_t* d, size_t size, int track, std::vector<TimedMessage>& out,
+               std::string& error) {
     size_t pos = 0;
     uint64_t tick = 0;
     uint8_t running = 0;
@@ -61,7 +63,8 @@ bool readTrack(const uint8_t* d, size_t size, int track, std::vector<TimedMessag
                 m.track = track;
                 m.order = order++;
                 m.tempo = true;
-                m.micros = static_cast<uint32_t>(d[pos]) << 16 | static_cast<uint32_t>(d[pos + 1]) << 8 | d[pos + 2];
+                m.micros = static_cast<uint32_t>(d[pos]) << 16 |
+                           static_cast<uint32_t>(d[pos + 1]) << 8 | d[pos + 2];
                 out.push_back(m);
             }
             pos += length;
@@ -122,7 +125,8 @@ bool readTrack(const uint8_t* d, size_t size, int track, std::vector<TimedMessag
 bool importMidi(const vfs::Bytes& bytes, std::vector<SongEvent>& events, std::string& error) {
     events.clear();
     const uint8_t* d = bytes.data();
-    if (bytes.size() < 14 || std::memcmp(d, "MThd", 4) != 0 || be32(d + 4) < 6 || be32(d + 4) > bytes.size() - 8) {
+    if (bytes.size() < 14 || std::memcmp(d, "MThd", 4) != 0 || be32(d + 4) < 6 ||
+        be32(d + 4) > bytes.size() - 8) {
         error = "not a Standard MIDI File (no MThd header)";
         return false;
     }
@@ -158,15 +162,16 @@ bool importMidi(const vfs::Bytes& bytes, std::vector<SongEvent>& events, std::st
         error = "file holds " + std::to_string(found) + " of " + std::to_string(tracks) + " tracks";
         return false;
     }
-    std::stable_sort(messages.begin(), messages.end(), [](const TimedMessage& a, const TimedMessage& b) {
-        if (a.tick != b.tick) {
-            return a.tick < b.tick;
-        }
-        if (a.tempo != b.tempo) {
-            return a.tempo;  // a tempo change applies to events at its own tick
-        }
-        return a.track != b.track ? a.track < b.track : a.order < b.order;
-    });
+    std::stable_sort(messages.begin(), messages.end(),
+                     [](const TimedMessage& a, const TimedMessage& b) {
+                         if (a.tick != b.tick) {
+                             return a.tick < b.tick;
+                         }
+                         if (a.tempo != b.tempo) {
+                             return a.tempo;  // a tempo change applies to events at its own tick
+                         }
+                         return a.track != b.track ? a.track < b.track : a.order < b.order;
+                     });
 
     // Ticks to milliseconds through the tempo map (in microseconds, exact).
     const bool smpte = (division & 0x8000) != 0;
@@ -222,9 +227,28 @@ vfs::Bytes makeMidi(const std::vector<SongEvent>& tickEvents, uint32_t microsPer
     meta(0x2F, {});
 
     const auto len = static_cast<uint32_t>(track.size());
-    const uint8_t header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<uint8_t>(format), 0, 1, 0x01, 0xE0,
-                              'M', 'T', 'r', 'k', static_cast<uint8_t>(len >> 24), static_cast<uint8_t>(len >> 16),
-                              static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len)};
+    const uint8_t header[] = {'M',
+                              'T',
+                              'h',
+                              'd',
+                              0,
+                              0,
+                              0,
+                              6,
+                              0,
+                              static_cast<uint8_t>(format),
+                              0,
+                              1,
+                              0x01,
+                              0xE0,
+                              'M',
+                              'T',
+                              'r',
+                              'k',
+                              static_cast<uint8_t>(len >> 24),
+                              static_cast<uint8_t>(len >> 16),
+                              static_cast<uint8_t>(len >> 8),
+                              static_cast<uint8_t>(len)};
     vfs::Bytes out(sizeof header + track.size());
     std::memcpy(out.data(), header, sizeof header);
     std::memcpy(out.data() + sizeof header, track.data(), track.size());

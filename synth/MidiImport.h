@@ -22,6 +22,7 @@ bool importMidi(const vfs::Bytes& bytes, std::vector<SongEvent>& events, std::st
 // Writes a minimal format-0 MIDI file (tests and examples): one track of the
 // given events with times in ticks at 480 ticks per beat, and the tempo in
 // microseconds per beat.
-vfs::Bytes makeMidi(const std::vector<SongEvent>& tickEvents, uint32_t microsPerBeat, int format = 0);
+vfs::Bytes makeMidi(const std::vector<SongEvent>& tickEvents, uint32_t microsPerBeat,
+                    int format = 0);
 
 }  // namespace kvx::synth

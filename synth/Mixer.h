@@ -34,7 +34,7 @@ struct MixerChannel {
 };
 
 class Mixer {
-public:
+  public:
     // Creates count channels with blocks of blockFloats; false for count < 1.
     bool create(int count, int blockFloats, bool stereo);
     // Renders count floats (at most one block) into buffer.
@@ -47,7 +47,7 @@ public:
     std::array<float, 4> history{};
     std::array<float, 4> oldHistory{};
 
-private:
+  private:
     std::vector<float> raw_;
     std::vector<GeneratorJob> jobs_;  // room for every channel's generators
 };

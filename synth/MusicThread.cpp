@@ -54,6 +54,8 @@ void stopMusicThread(Player* player) {
     s.player = nullptr;
 }
 
-bool musicThreadRunning() { return state().thread.joinable(); }
+bool musicThreadRunning() {
+    return state().thread.joinable();
+}
 
 }  // namespace kvx::synth

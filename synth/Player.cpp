@@ -22,9 +22,13 @@ bool Player::loadSong(const char* name) {
     return bytes && parseSong(*bytes);
 }
 
-bool Player::parseSong(const vfs::Bytes& bytes) { return song_.parse(bytes.data(), bytes.size()); }
+bool Player::parseSong(const vfs::Bytes& bytes) {
+    return song_.parse(bytes.data(), bytes.size());
+}
 
-void Player::play() { playing_.store(true, std::memory_order_relaxed); }
+void Player::play() {
+    playing_.store(true, std::memory_order_relaxed);
+}
 
 void Player::stop(bool rewind) {
     playing_.store(false, std::memory_order_relaxed);
@@ -44,11 +48,17 @@ bool Player::loadConfig(const char* name) {
     return bytes && parseConfig(*bytes);
 }
 
-bool Player::isPlaying() const { return playing_.load(std::memory_order_relaxed); }
+bool Player::isPlaying() const {
+    return playing_.load(std::memory_order_relaxed);
+}
 
-bool Player::hasFinished() const { return finished_.load(std::memory_order_acquire); }
+bool Player::hasFinished() const {
+    return finished_.load(std::memory_order_acquire);
+}
 
-void Player::requestStop() { stopRequested_.store(true, std::memory_order_relaxed); }
+void Player::requestStop() {
+    stopRequested_.store(true, std::memory_order_relaxed);
+}
 
 void Player::run() {
     finished_.store(false, std::memory_order_relaxed);
@@ -64,7 +74,8 @@ void Player::run() {
         uint32_t bytes = 0;
         if (accepted_ && device_ && device_->position(bytes)) {
             const uint32_t samples = bytes / 2;
-            const int playBlock = static_cast<int>((samples % ringSize) / static_cast<uint32_t>(blockFloats));
+            const int playBlock =
+                static_cast<int>((samples % ringSize) / static_cast<uint32_t>(blockFloats));
             while (renderIndex_ != playBlock) {
                 renderIndex_ = renderIndex_ + 1 >= kRingBlocks ? 0 : renderIndex_ + 1;
                 renderBlock(renderIndex_);
@@ -179,7 +190,9 @@ void Player::onMessage(const SongEvent& e) {
             continue;
         }
         switch (kind) {
-            case 0x80: note(i, e.data1, 0); break;
+            case 0x80:
+                note(i, e.data1, 0);
+                break;
             case 0x90:
                 note(i, e.data1, e.data2);
                 if (noteOnHook_ != nullptr) {
@@ -196,19 +209,25 @@ void Player::onMessage(const SongEvent& e) {
                     }
                 }
                 break;
-            case 0xC0: assignInstrument(m, e.data1); break;
+            case 0xC0:
+                assignInstrument(m, e.data1);
+                break;
             case 0xE0:
                 if (channelExists(m) && mixer_.channels[m].instrument != nullptr) {
-                    mixer_.channels[m].instrument->bend = e.data2 >= 64 ? e.data2 - 64 : e.data2 - 63;
+                    mixer_.channels[m].instrument->bend =
+                        e.data2 >= 64 ? e.data2 - 64 : e.data2 - 63;
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 }
 
 int Player::assignInstrument(int channel, int index) {
-    Instrument* p = index >= 0 && index < static_cast<int>(instruments_.size()) ? instruments_[index].get() : nullptr;
+    Instrument* p = index >= 0 && index < static_cast<int>(instruments_.size())
+                        ? instruments_[index].get()
+                        : nullptr;
     if (channelExists(channel) && mixer_.channels[channel].instrument != nullptr) {
         mixer_.channels[channel].instrument->channel = -1;
     }

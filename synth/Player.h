@@ -45,7 +45,7 @@
 namespace kvx::synth {
 
 class Player {
-public:
+  public:
     enum class Mode { RealTime, Lockstep };
     // Called for every note-on that a channel slot receives (also with
     // velocity 0), with the slot index and the note.
@@ -98,7 +98,7 @@ public:
     // True from the moment run() has started its clock until it returns.
     bool isRunning() const { return running_.load(std::memory_order_acquire); }
 
-private:
+  private:
     struct Sink final : SongSink {
         explicit Sink(Player& p) : player(p) {}
         void onMessage(const SongEvent& e) override { player.onMessage(e); }

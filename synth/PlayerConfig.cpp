@@ -28,7 +28,9 @@ constexpr int64_t kInstHeaderSize = 102;
 // Program changes address instruments 0..127; the table never grows beyond.
 constexpr int kMaxInstruments = 128;
 
-int clampSlot(int32_t slot) { return std::clamp<int32_t>(slot, 0, kMaxSlots - 1); }
+int clampSlot(int32_t slot) {
+    return std::clamp<int32_t>(slot, 0, kMaxSlots - 1);
+}
 
 }  // namespace
 

@@ -47,7 +47,8 @@ bool Song::parse(const uint8_t* data, size_t size) {
         return false;
     }
     const uint32_t count = static_cast<uint32_t>(data[11]) | static_cast<uint32_t>(data[12]) << 8 |
-                           static_cast<uint32_t>(data[13]) << 16 | static_cast<uint32_t>(data[14]) << 24;
+                           static_cast<uint32_t>(data[13]) << 16 |
+                           static_cast<uint32_t>(data[14]) << 24;
     // An event takes at least four bytes, so this bounds the allocation.
     const size_t fits = (size - kHeader) / 4;
     events_.reserve(std::min<size_t>(count, fits));
@@ -59,7 +60,8 @@ bool Song::parse(const uint8_t* data, size_t size) {
             break;
         }
         time = std::min<int64_t>(time + delta, std::numeric_limits<int32_t>::max());
-        events_.push_back(SongEvent{static_cast<int32_t>(time), data[pos], data[pos + 1], data[pos + 2]});
+        events_.push_back(
+            SongEvent{static_cast<int32_t>(time), data[pos], data[pos + 1], data[pos + 2]});
         pos += 3;
     }
     return true;

@@ -28,21 +28,27 @@ struct SongEvent {
 
 // Receives the events that become due.
 class SongSink {
-public:
+  public:
     virtual ~SongSink() = default;
     virtual void onMessage(const SongEvent& event) = 0;
 };
 
 class Song {
-public:
+  public:
     // Parses a song file; false (and an empty song) when the magic is wrong.
     bool parse(const uint8_t* data, size_t size);
-    void clear() { events_.clear(); rewind(); }
+    void clear() {
+        events_.clear();
+        rewind();
+    }
 
     // Adds ms to the elapsed time and hands every event that became due to
     // the sink, in order.
     void advance(uint32_t ms);
-    void rewind() { elapsed_ = 0; position_ = 0; }
+    void rewind() {
+        elapsed_ = 0;
+        position_ = 0;
+    }
     void setSink(SongSink* sink) { sink_ = sink; }
 
     const std::vector<SongEvent>& events() const { return events_; }
@@ -50,7 +56,7 @@ public:
     int64_t elapsed() const { return elapsed_; }
     bool atEnd() const { return position_ >= events_.size(); }
 
-private:
+  private:
     std::vector<SongEvent> events_;
     size_t position_ = 0;
     int64_t elapsed_ = 0;

@@ -26,7 +26,9 @@ constexpr int kMaxSlots = 16;
 // noteTable()[n] = 440 * 2^((n - 57) / 12), n in 0..119.
 const double* noteTable();
 // A note number clamped into the table (notes of 120 and above play 119).
-inline int clampNote(int note) { return note < 0 ? 0 : (note >= kNoteCount ? kNoteCount - 1 : note); }
+inline int clampNote(int note) {
+    return note < 0 ? 0 : (note >= kNoteCount ? kNoteCount - 1 : note);
+}
 
 // kNoiseSize floats, each a 15-bit pseudo-random value / 32767.
 const float* noiseTable();
@@ -40,7 +42,10 @@ struct Settings {
     // Semitone slide unit of the step sequencer: tickLength * 12 / blockFloats.
     double slideUnit = 3.0 * kSampleRate / 120 * 12 / kBlockFrames;
 
-    void setStereo(bool s) { stereo = s; blockFloats = s ? 2 * kBlockFrames : kBlockFrames; }
+    void setStereo(bool s) {
+        stereo = s;
+        blockFloats = s ? 2 * kBlockFrames : kBlockFrames;
+    }
     // Applies the HEAD tempo; uses the current stereo flag.
     void setTempo(int tempo);
 };

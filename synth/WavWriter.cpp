@@ -42,7 +42,8 @@ void appendWavSamples(vfs::Bytes& out, const int16_t* samples, size_t count) {
 
 vfs::Bytes makeWavHeader(size_t sampleCount, int sampleRate, int channels) {
     // A RIFF size is 32 bits: longer recordings are cut at its limit.
-    const auto dataBytes = static_cast<uint32_t>(std::min<size_t>(sampleCount * 2, 0xFFFFFFFFu - 36));
+    const auto dataBytes =
+        static_cast<uint32_t>(std::min<size_t>(sampleCount * 2, 0xFFFFFFFFu - 36));
     vfs::Bytes b;
     b.reserve(44);
     putTag(b, "RIFF");
@@ -62,7 +63,8 @@ vfs::Bytes makeWavHeader(size_t sampleCount, int sampleRate, int channels) {
 }
 
 bool parseWav(const vfs::Bytes& bytes, WavData& out) {
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         return false;
     }
     ByteReader r(bytes.data(), bytes.size());

@@ -12,7 +12,7 @@ namespace kvx::platform {
 namespace {
 
 class SdlAudioDevice final : public synth::AudioDevice {
-public:
+  public:
     ~SdlAudioDevice() override { close(); }
 
     bool open(int sampleRate, bool stereo) override {
@@ -33,7 +33,8 @@ public:
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
-        ringBytes_ = static_cast<Uint32>(synth::kRingBlocks * synth::kBlockFrames * (stereo ? 4 : 2));
+        ringBytes_ =
+            static_cast<Uint32>(synth::kRingBlocks * synth::kBlockFrames * (stereo ? 4 : 2));
         queued_ = 0;
         SDL_PauseAudioDevice(device_, 0);
         return true;
@@ -79,7 +80,7 @@ public:
         }
     }
 
-private:
+  private:
     SDL_AudioDeviceID device_ = 0;
     uint64_t queued_ = 0;  // bytes queued since open
     Uint32 ringBytes_ = 0;
@@ -88,13 +89,17 @@ private:
 
 }  // namespace
 
-std::unique_ptr<synth::AudioDevice> makeSdlAudioDevice() { return std::make_unique<SdlAudioDevice>(); }
+std::unique_ptr<synth::AudioDevice> makeSdlAudioDevice() {
+    return std::make_unique<SdlAudioDevice>();
+}
 
 bool raiseThreadPriority() {
     return SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL) == 0 ||
            SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH) == 0;
 }
 
-void raiseMusicThreadPriority() { raiseThreadPriority(); }
+void raiseMusicThreadPriority() {
+    raiseThreadPriority();
+}
 
 }  // namespace kvx::platform

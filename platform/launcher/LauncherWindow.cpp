@@ -29,14 +29,19 @@ using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 // Gives a shaped window its outline; false when the driver refuses.
 bool applyShape(SDL_Window* window, int width, int height, const std::vector<uint8_t>& shape) {
-    SurfacePtr surface(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA32));
-    if (!surface) return false;
-    if (SDL_LockSurface(surface.get()) != 0) return false;
+    SurfacePtr surface(
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA32));
+    if (!surface)
+        return false;
+    if (SDL_LockSurface(surface.get()) != 0)
+        return false;
     for (int y = 0; y < height; ++y) {
-        auto* row = static_cast<uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch;
+        auto* row = static_cast<uint8_t*>(surface->pixels) +
+                    static_cast<std::ptrdiff_t>(y) * surface->pitch;
         for (int x = 0; x < width; ++x) {
-            const bool inside = shape[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                      static_cast<std::size_t>(x)] != 0;
+            const bool inside =
+                shape[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)] != 0;
             const uint8_t v = inside ? 255 : 0;
             row[x * 4 + 0] = v;
             row[x * 4 + 1] = v;
@@ -55,24 +60,29 @@ bool applyShape(SDL_Window* window, int width, int height, const std::vector<uin
 
 VideoSession::VideoSession() {
     ok_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!ok_) error_ = SDL_GetError();
+    if (!ok_)
+        error_ = SDL_GetError();
 }
 
 VideoSession::~VideoSession() {
-    if (ok_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (ok_)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 std::vector<VideoMode> listVideoModes() {
     std::vector<VideoMode> modes;
     // Headless drivers report a desktop of 0 x 0; such modes say nothing.
     auto add = [&modes](const SDL_DisplayMode& m) {
-        if (m.w > 0 && m.h > 0) modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format))});
+        if (m.w > 0 && m.h > 0)
+            modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format))});
     };
     SDL_DisplayMode m;
-    if (SDL_GetDesktopDisplayMode(0, &m) == 0) add(m);
+    if (SDL_GetDesktopDisplayMode(0, &m) == 0)
+        add(m);
     const int n = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < n; ++i) {
-        if (SDL_GetDisplayMode(0, i, &m) == 0) add(m);
+        if (SDL_GetDisplayMode(0, i, &m) == 0)
+            add(m);
     }
     return modes;
 }
@@ -85,7 +95,9 @@ bool postLauncherEvent(const LauncherEvent& ev) {
     SDL_Event e;
     std::memset(&e, 0, sizeof e);
     switch (ev.type) {
-        case LauncherEvent::Type::Quit: e.type = SDL_QUIT; break;
+        case LauncherEvent::Type::Quit:
+            e.type = SDL_QUIT;
+            break;
         case LauncherEvent::Type::Escape:
             e.type = SDL_KEYDOWN;
             e.key.state = SDL_PRESSED;
@@ -94,7 +106,8 @@ bool postLauncherEvent(const LauncherEvent& ev) {
             break;
         case LauncherEvent::Type::MouseDown:
         case LauncherEvent::Type::MouseUp:
-            e.type = ev.type == LauncherEvent::Type::MouseDown ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+            e.type =
+                ev.type == LauncherEvent::Type::MouseDown ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
             e.button.button = SDL_BUTTON_LEFT;
             e.button.state = ev.type == LauncherEvent::Type::MouseDown ? SDL_PRESSED : SDL_RELEASED;
             e.button.clicks = 1;
@@ -133,13 +146,16 @@ LauncherWindow::LauncherWindow(std::unique_ptr<Impl> impl, int width, int height
     : impl_(std::move(impl)), width_(width), height_(height), shaped_(shaped) {}
 
 LauncherWindow::~LauncherWindow() {
-    if (impl_->dragging) SDL_CaptureMouse(SDL_FALSE);
+    if (impl_->dragging)
+        SDL_CaptureMouse(SDL_FALSE);
 }
 
 std::unique_ptr<LauncherWindow> LauncherWindow::create(const char* title, int width, int height,
-                                                       const std::vector<uint8_t>& shape, std::string& error) {
+                                                       const std::vector<uint8_t>& shape,
+                                                       std::string& error) {
     assert(width > 0 && height > 0 && "a window needs a size");
-    assert((shape.empty() || shape.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) &&
+    assert((shape.empty() ||
+            shape.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) &&
            "the shape covers the window");
     // Centred: half the screen minus half the window, on the first display.
     // A display without a size (headless drivers) puts the window at 0, 0.
@@ -157,8 +173,8 @@ std::unique_ptr<LauncherWindow> LauncherWindow::create(const char* title, int wi
         // window gets it at its top-left corner.
         const unsigned sx = static_cast<unsigned>(std::max(x, 0));
         const unsigned sy = static_cast<unsigned>(std::max(y, 0));
-        impl->window.reset(SDL_CreateShapedWindow(title, sx, sy,
-                                                  static_cast<unsigned>(width), static_cast<unsigned>(height),
+        impl->window.reset(SDL_CreateShapedWindow(title, sx, sy, static_cast<unsigned>(width),
+                                                  static_cast<unsigned>(height),
                                                   SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN));
         if (impl->window && applyShape(impl->window.get(), width, height, shape)) {
             shaped = true;
@@ -167,7 +183,8 @@ std::unique_ptr<LauncherWindow> LauncherWindow::create(const char* title, int wi
         }
     }
     if (!impl->window) {
-        impl->window.reset(SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN));
+        impl->window.reset(SDL_CreateWindow(title, x, y, width, height,
+                                            SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN));
     }
     if (!impl->window) {
         error = SDL_GetError();
@@ -175,7 +192,8 @@ std::unique_ptr<LauncherWindow> LauncherWindow::create(const char* title, int wi
     }
     SDL_Window* win = impl->window.get();
     impl->renderer.reset(SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE));
-    if (!impl->renderer) impl->renderer.reset(SDL_CreateRenderer(win, -1, 0));
+    if (!impl->renderer)
+        impl->renderer.reset(SDL_CreateRenderer(win, -1, 0));
     if (!impl->renderer) {
         error = SDL_GetError();
         return nullptr;
@@ -188,10 +206,13 @@ std::unique_ptr<LauncherWindow> LauncherWindow::create(const char* title, int wi
     }
     SDL_ShowWindow(win);
     SDL_RaiseWindow(win);
-    return std::unique_ptr<LauncherWindow>(new LauncherWindow(std::move(impl), width, height, shaped));
+    return std::unique_ptr<LauncherWindow>(
+        new LauncherWindow(std::move(impl), width, height, shaped));
 }
 
-void LauncherWindow::position(int& x, int& y) const { SDL_GetWindowPosition(impl_->window.get(), &x, &y); }
+void LauncherWindow::position(int& x, int& y) const {
+    SDL_GetWindowPosition(impl_->window.get(), &x, &y);
+}
 
 bool LauncherWindow::waitEvent(LauncherEvent& event, int timeoutMs) {
     SDL_Event e;
@@ -204,12 +225,14 @@ bool LauncherWindow::waitEvent(LauncherEvent& event, int timeoutMs) {
                 event = {LauncherEvent::Type::Quit};
                 return true;
             case SDL_WINDOWEVENT:
-                if (!mine(e.window.windowID)) break;
+                if (!mine(e.window.windowID))
+                    break;
                 if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                     event = {LauncherEvent::Type::Quit};
                     return true;
                 }
-                if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN) {
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                    e.window.event == SDL_WINDOWEVENT_SHOWN) {
                     event = {LauncherEvent::Type::Redraw};
                     return true;
                 }
@@ -222,24 +245,30 @@ bool LauncherWindow::waitEvent(LauncherEvent& event, int timeoutMs) {
                 break;
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
-                if (!mine(e.button.windowID) || e.button.button != SDL_BUTTON_LEFT) break;
-                event = {e.type == SDL_MOUSEBUTTONDOWN ? LauncherEvent::Type::MouseDown : LauncherEvent::Type::MouseUp,
+                if (!mine(e.button.windowID) || e.button.button != SDL_BUTTON_LEFT)
+                    break;
+                event = {e.type == SDL_MOUSEBUTTONDOWN ? LauncherEvent::Type::MouseDown
+                                                       : LauncherEvent::Type::MouseUp,
                          e.button.x, e.button.y};
                 return true;
             case SDL_MOUSEMOTION:
-                if (!mine(e.motion.windowID)) break;
+                if (!mine(e.motion.windowID))
+                    break;
                 event = {LauncherEvent::Type::MouseMove, e.motion.x, e.motion.y};
                 return true;
             case SDL_MOUSEWHEEL: {
-                if (!mine(e.wheel.windowID)) break;
+                if (!mine(e.wheel.windowID))
+                    break;
                 int dy = e.wheel.y;
-                if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) dy = -dy;
+                if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+                    dy = -dy;
                 int mx = 0, my = 0;
                 SDL_GetMouseState(&mx, &my);
                 event = {LauncherEvent::Type::Wheel, mx, my, dy};
                 return true;
             }
-            default: break;
+            default:
+                break;
         }
         timeoutMs = 0;  // drain what is queued, but do not wait again
     }
@@ -253,12 +282,16 @@ bool LauncherWindow::escapeDown() const {
 
 bool LauncherWindow::present(const uint8_t* rgba, std::vector<uint8_t>* capture) {
     SDL_Renderer* r = impl_->renderer.get();
-    if (SDL_UpdateTexture(impl_->texture.get(), nullptr, rgba, width_ * 4) != 0) return false;
-    if (SDL_RenderClear(r) != 0 || SDL_RenderCopy(r, impl_->texture.get(), nullptr, nullptr) != 0) return false;
+    if (SDL_UpdateTexture(impl_->texture.get(), nullptr, rgba, width_ * 4) != 0)
+        return false;
+    if (SDL_RenderClear(r) != 0 || SDL_RenderCopy(r, impl_->texture.get(), nullptr, nullptr) != 0)
+        return false;
     bool ok = true;
     if (capture != nullptr) {
-        capture->assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4, 0);
-        ok = SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_RGBA32, capture->data(), width_ * 4) == 0;
+        capture->assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4,
+                        0);
+        ok = SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_RGBA32, capture->data(),
+                                  width_ * 4) == 0;
     }
     SDL_RenderPresent(r);
     return ok;
@@ -273,14 +306,17 @@ void LauncherWindow::beginDrag() {
 }
 
 void LauncherWindow::follow() {
-    if (!impl_->dragging) return;
+    if (!impl_->dragging)
+        return;
     int gx = 0, gy = 0;
     SDL_GetGlobalMouseState(&gx, &gy);
-    SDL_SetWindowPosition(impl_->window.get(), impl_->windowX + gx - impl_->grabX, impl_->windowY + gy - impl_->grabY);
+    SDL_SetWindowPosition(impl_->window.get(), impl_->windowX + gx - impl_->grabX,
+                          impl_->windowY + gy - impl_->grabY);
 }
 
 void LauncherWindow::endDrag() {
-    if (!impl_->dragging) return;
+    if (!impl_->dragging)
+        return;
     impl_->dragging = false;
     SDL_CaptureMouse(SDL_FALSE);
 }

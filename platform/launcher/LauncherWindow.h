@@ -19,7 +19,7 @@
 namespace kvx::platform {
 
 class VideoSession {
-public:
+  public:
     VideoSession();
     ~VideoSession();
     VideoSession(const VideoSession&) = delete;
@@ -28,7 +28,7 @@ public:
     bool ok() const { return ok_; }
     const std::string& error() const { return error_; }
 
-private:
+  private:
     bool ok_ = false;
     std::string error_;
 };
@@ -61,12 +61,13 @@ struct LauncherEvent {
 bool postLauncherEvent(const LauncherEvent& ev);
 
 class LauncherWindow {
-public:
+  public:
     // shape: width * height bytes, row 0 at the top, nonzero = part of the
     // window; empty for a rectangular window. Null (with error set) when no
     // window can be made at all.
     static std::unique_ptr<LauncherWindow> create(const char* title, int width, int height,
-                                                  const std::vector<uint8_t>& shape, std::string& error);
+                                                  const std::vector<uint8_t>& shape,
+                                                  std::string& error);
     ~LauncherWindow();
     LauncherWindow(const LauncherWindow&) = delete;
     LauncherWindow& operator=(const LauncherWindow&) = delete;
@@ -94,7 +95,7 @@ public:
     void follow();
     void endDrag();
 
-private:
+  private:
     struct Impl;
     explicit LauncherWindow(std::unique_ptr<Impl> impl, int width, int height, bool shaped);
 

@@ -25,7 +25,7 @@ struct Rect {
 };
 
 class Canvas {
-public:
+  public:
     Canvas(int width, int height);
 
     int width() const { return width_; }
@@ -46,10 +46,11 @@ public:
     void lineH(int x0, int x1, int y, Color c);
     void lineV(int x, int y0, int y1, Color c);
 
-private:
+  private:
     std::size_t offset(int x, int y) const {
         return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                static_cast<std::size_t>(x)) * 4;
+                static_cast<std::size_t>(x)) *
+               4;
     }
 
     int width_;

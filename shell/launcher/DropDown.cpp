@@ -10,7 +10,10 @@
 namespace kvx::shell {
 
 DropDown::DropDown(Rect control, std::vector<Item> items, std::size_t selected, int windowHeight)
-    : control_(control), items_(std::move(items)), selected_(selected), windowHeight_(windowHeight) {
+    : control_(control),
+      items_(std::move(items)),
+      selected_(selected),
+      windowHeight_(windowHeight) {
     assert(!items_.empty() && "a drop-down list needs items");
     assert(selected_ < items_.size() && "the selected item must exist");
     // The list's border takes one pixel above and below the items.
@@ -26,13 +29,15 @@ Rect DropDown::list() const {
 }
 
 Rect DropDown::scrollBar() const {
-    if (!scrollable()) return {};
+    if (!scrollable())
+        return {};
     const Rect l = list();
     return {l.right() - 1 - kScrollBarWidth, l.y + 1, kScrollBarWidth, l.h - 2};
 }
 
 void DropDown::select(std::size_t i) {
-    if (i < items_.size()) selected_ = i;
+    if (i < items_.size())
+        selected_ = i;
 }
 
 void DropDown::open() {
@@ -51,14 +56,17 @@ void DropDown::scroll(int delta) {
 int DropDown::itemAt(int x, int y) const {
     const Rect l = list();
     Rect items{l.x + 1, l.y + 1, l.w - 2, l.h - 2};
-    if (scrollable()) items.w -= kScrollBarWidth;
-    if (!items.contains(x, y)) return -1;
+    if (scrollable())
+        items.w -= kScrollBarWidth;
+    if (!items.contains(x, y))
+        return -1;
     const std::size_t i = top_ + static_cast<std::size_t>((y - items.y) / kItemHeight);
     return i < items_.size() ? static_cast<int>(i) : -1;
 }
 
 bool DropDown::pressInList(int x, int y) {
-    if (!list().contains(x, y)) return false;
+    if (!list().contains(x, y))
+        return false;
     const Rect bar = scrollBar();
     if (bar.contains(x, y)) {
         // Upper half pages up, lower half pages down.
@@ -89,7 +97,8 @@ void DropDown::drawField(Canvas& canvas, const Font* font) const {
 }
 
 void DropDown::drawList(Canvas& canvas, const Font* font) const {
-    if (!open_) return;
+    if (!open_)
+        return;
     const Rect l = list();
     canvas.fill(l, theme::kWindow);
     canvas.frame(l, theme::kText);
@@ -99,10 +108,12 @@ void DropDown::drawList(Canvas& canvas, const Font* font) const {
         const std::size_t i = top_ + k;
         const Rect row{l.x + 1, l.y + 1 + static_cast<int>(k) * kItemHeight, width, kItemHeight};
         const bool hi = i == highlighted;
-        if (hi) canvas.fill(row, theme::kHighlight);
+        if (hi)
+            canvas.fill(row, theme::kHighlight);
         if (font != nullptr) {
             const int ty = row.y + (row.h - font->lineHeight()) / 2;
-            font->draw(canvas, row.x + 3, ty, items_[i].text, hi ? theme::kHighlightText : theme::kText, row);
+            font->draw(canvas, row.x + 3, ty, items_[i].text,
+                       hi ? theme::kHighlightText : theme::kText, row);
         }
     }
     if (scrollable()) {
@@ -112,7 +123,8 @@ void DropDown::drawList(Canvas& canvas, const Font* font) const {
         const int n = static_cast<int>(items_.size());
         const int thumbH = std::max(8, bar.h * static_cast<int>(visible_) / n);
         const int maxTop = n - static_cast<int>(visible_);
-        const int thumbY = bar.y + (maxTop > 0 ? (bar.h - thumbH) * static_cast<int>(top_) / maxTop : 0);
+        const int thumbY =
+            bar.y + (maxTop > 0 ? (bar.h - thumbH) * static_cast<int>(top_) / maxTop : 0);
         theme::button(canvas, {bar.x, thumbY, bar.w, thumbH}, false);
     }
 }

@@ -19,7 +19,7 @@ namespace kvx::shell {
 class Font;
 
 class DropDown {
-public:
+  public:
     static constexpr int kFieldHeight = 21;
     static constexpr int kItemHeight = 15;
     static constexpr int kScrollBarWidth = 14;
@@ -70,7 +70,7 @@ public:
     void drawField(Canvas& canvas, const Font* font) const;
     void drawList(Canvas& canvas, const Font* font) const;
 
-private:
+  private:
     Rect control_;
     std::vector<Item> items_;
     std::size_t selected_;

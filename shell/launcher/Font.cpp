@@ -84,18 +84,22 @@ Font::~Font() = default;
 std::unique_ptr<Font> Font::load(const std::string& path, int pixelSize) {
     auto impl = std::make_unique<Impl>();
     FT_Library lib = nullptr;
-    if (FT_Init_FreeType(&lib) != 0) return nullptr;
+    if (FT_Init_FreeType(&lib) != 0)
+        return nullptr;
     impl->library.reset(lib);
     FT_Face face = nullptr;
-    if (FT_New_Face(lib, path.c_str(), 0, &face) != 0) return nullptr;
+    if (FT_New_Face(lib, path.c_str(), 0, &face) != 0)
+        return nullptr;
     impl->face.reset(face);
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(pixelSize, 1))) != 0) return nullptr;
+    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(pixelSize, 1))) != 0)
+        return nullptr;
     return std::unique_ptr<Font>(new Font(std::move(impl)));
 }
 
 std::unique_ptr<Font> Font::loadDefault(int pixelSize) {
     for (const char* path : kDefaultFonts) {
-        if (auto font = load(path, pixelSize)) return font;
+        if (auto font = load(path, pixelSize))
+            return font;
     }
     return nullptr;
 }
@@ -104,7 +108,8 @@ int Font::measure(std::string_view utf8) const {
     FT_Face face = impl_->face.get();
     long width = 0;
     for (char32_t cp : decodeUtf8(utf8)) {
-        if (FT_Load_Char(face, cp, FT_LOAD_DEFAULT) != 0) continue;
+        if (FT_Load_Char(face, cp, FT_LOAD_DEFAULT) != 0)
+            continue;
         width += face->glyph->advance.x;
     }
     return static_cast<int>((width + 63) >> 6);
@@ -112,11 +117,13 @@ int Font::measure(std::string_view utf8) const {
 
 void Font::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color, Rect clip) const {
     FT_Face face = impl_->face.get();
-    if (clip.w <= 0 || clip.h <= 0) clip = Rect{0, 0, canvas.width(), canvas.height()};
+    if (clip.w <= 0 || clip.h <= 0)
+        clip = Rect{0, 0, canvas.width(), canvas.height()};
     const int baseline = y + ascent_;
     long penX = static_cast<long>(x) << 6;
     for (char32_t cp : decodeUtf8(utf8)) {
-        if (FT_Load_Char(face, cp, FT_LOAD_RENDER) != 0) continue;
+        if (FT_Load_Char(face, cp, FT_LOAD_RENDER) != 0)
+            continue;
         const FT_GlyphSlot g = face->glyph;
         const FT_Bitmap& bm = g->bitmap;
         const int left = static_cast<int>(penX >> 6) + g->bitmap_left;
@@ -126,7 +133,8 @@ void Font::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color
             for (unsigned col = 0; col < bm.width; ++col) {
                 const int px = left + static_cast<int>(col);
                 const int py = top + static_cast<int>(row);
-                if (!clip.contains(px, py)) continue;
+                if (!clip.contains(px, py))
+                    continue;
                 canvas.blend(px, py, color, src[col]);
             }
         }

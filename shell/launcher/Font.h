@@ -14,7 +14,7 @@
 namespace kvx::shell {
 
 class Font {
-public:
+  public:
     // The face in the font file at path, at pixelSize pixels per em; null
     // when FreeType or the file are not usable.
     static std::unique_ptr<Font> load(const std::string& path, int pixelSize);
@@ -32,9 +32,10 @@ public:
     int measure(std::string_view utf8) const;
     // Draws text with the top of its line at y; clipped to the canvas and,
     // when clip has a size, to clip.
-    void draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color, Rect clip = {}) const;
+    void draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color,
+              Rect clip = {}) const;
 
-private:
+  private:
     struct Impl;
     explicit Font(std::unique_ptr<Impl> impl);
 

@@ -27,6 +27,8 @@ struct LaunchSettings {
 };
 
 // The settings used when the launcher is skipped.
-inline LaunchSettings defaultLaunchSettings() { return LaunchSettings{}; }
+inline LaunchSettings defaultLaunchSettings() {
+    return LaunchSettings{};
+}
 
 }  // namespace kvx::shell

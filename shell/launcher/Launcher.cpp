@@ -25,10 +25,11 @@ constexpr int kPollMs = 30;
 std::atomic<bool> running{false};
 
 class SdlDisplayModes : public DisplayModeSource {
-public:
+  public:
     std::vector<DisplayMode> modes() const override {
         std::vector<DisplayMode> out;
-        for (const platform::VideoMode& m : platform::listVideoModes()) out.push_back({m.width, m.height, m.bits});
+        for (const platform::VideoMode& m : platform::listVideoModes())
+            out.push_back({m.width, m.height, m.bits});
         return out;
     }
 };
@@ -46,13 +47,23 @@ LauncherInput toInput(const platform::LauncherEvent& e) {
     in.y = e.y;
     in.wheel = e.wheel;
     switch (e.type) {
-        case T::MouseDown: in.type = LauncherInput::Type::MouseDown; break;
-        case T::MouseUp: in.type = LauncherInput::Type::MouseUp; break;
-        case T::Wheel: in.type = LauncherInput::Type::Wheel; break;
+        case T::MouseDown:
+            in.type = LauncherInput::Type::MouseDown;
+            break;
+        case T::MouseUp:
+            in.type = LauncherInput::Type::MouseUp;
+            break;
+        case T::Wheel:
+            in.type = LauncherInput::Type::Wheel;
+            break;
         case T::Escape:
-        case T::Quit: in.type = LauncherInput::Type::Escape; break;
+        case T::Quit:
+            in.type = LauncherInput::Type::Escape;
+            break;
         case T::MouseMove:
-        case T::Redraw: in.type = LauncherInput::Type::MouseMove; break;
+        case T::Redraw:
+            in.type = LauncherInput::Type::MouseMove;
+            break;
     }
     return in;
 }
@@ -66,12 +77,13 @@ LaunchSettings runDialog() {
     }
 
     std::optional<SkinImage> skin;
-    if (auto bytes = vfs::Vfs::readAll(kSkinName)) skin = parseSkin(*bytes);
+    if (auto bytes = vfs::Vfs::readAll(kSkinName))
+        skin = parseSkin(*bytes);
     LauncherDialog dialog(offeredModeRows(SdlDisplayModes().modes()), std::move(skin));
 
     std::string error;
-    auto window = platform::LauncherWindow::create(kTitle, LauncherDialog::kWidth, LauncherDialog::kHeight,
-                                                   dialog.shapeMask(), error);
+    auto window = platform::LauncherWindow::create(
+        kTitle, LauncherDialog::kWidth, LauncherDialog::kHeight, dialog.shapeMask(), error);
     if (!window) {
         std::fprintf(stderr, "launcher: %s\n", error.c_str());
         platform::showWarning("Error!", "Window Creation Failed!");
@@ -92,11 +104,14 @@ LaunchSettings runDialog() {
             dirty = false;
         }
         platform::LauncherEvent event;
-        if (!window->waitEvent(event, kPollMs)) continue;
+        if (!window->waitEvent(event, kPollMs))
+            continue;
         const bool wasDragging = dialog.dragging();
         dialog.handle(toInput(event));
-        if (dialog.dragging() && !wasDragging) window->beginDrag();
-        if (!dialog.dragging() && wasDragging) window->endDrag();
+        if (dialog.dragging() && !wasDragging)
+            window->beginDrag();
+        if (!dialog.dragging() && wasDragging)
+            window->endDrag();
         if (dialog.dragging() && event.type == platform::LauncherEvent::Type::MouseMove) {
             window->follow();
         } else {
@@ -109,7 +124,8 @@ LaunchSettings runDialog() {
 }  // namespace
 
 LaunchSettings runLauncher() {
-    if (running.exchange(true)) return cancelled();
+    if (running.exchange(true))
+        return cancelled();
     LaunchSettings result = runDialog();
     running.store(false);
     return result;

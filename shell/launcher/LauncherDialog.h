@@ -44,7 +44,7 @@ enum class Widget { None, ModeBox, QualityBox, WindowedBox, StartButton, ModeLis
 enum class DialogState { Running, Started, Cancelled };
 
 class LauncherDialog {
-public:
+  public:
     static constexpr int kWidth = 500;
     static constexpr int kHeight = 200;
     static constexpr Rect kModeBox{150, 50, 200, 100};
@@ -87,7 +87,7 @@ public:
     bool windowedChecked() const { return windowed_; }
     bool startPressed() const { return pressed_ == Widget::StartButton && overPressed_; }
 
-private:
+  private:
     void mouseDown(int x, int y);
     void mouseUp(int x, int y);
     void mouseMove(int x, int y);

@@ -26,7 +26,9 @@ constexpr std::array<QualityItem, kQualityItemCount> kQualityItems{{
     {"Poor", 2},
     {"Normal", 4},
     {"High", 8},
-    {"\xC3\x9C" "ber", 16},
+    {"\xC3\x9C"
+     "ber",
+     16},
 }};
 
 }  // namespace
@@ -41,11 +43,14 @@ const QualityItem& qualityItem(int item) {
     return kQualityItems[static_cast<std::size_t>(item)];
 }
 
-float qualityForData(int data) { return static_cast<float>(data) * 0.25f; }
+float qualityForData(int data) {
+    return static_cast<float>(data) * 0.25f;
+}
 
 std::vector<int> offeredModeRows(const std::vector<DisplayMode>& displayModes) {
     std::vector<int> all;
-    for (int r = 0; r < kModeRowCount; ++r) all.push_back(r);
+    for (int r = 0; r < kModeRowCount; ++r)
+        all.push_back(r);
 
     // A row fits when one reported mode is at least as wide and as tall: a
     // display that shows w x h can show a smaller mode scaled, or a smaller
@@ -58,7 +63,8 @@ std::vector<int> offeredModeRows(const std::vector<DisplayMode>& displayModes) {
     };
     std::vector<int> kept;
     for (int r : all) {
-        if (fits(kModeRows[static_cast<std::size_t>(r)])) kept.push_back(r);
+        if (fits(kModeRows[static_cast<std::size_t>(r)]))
+            kept.push_back(r);
     }
     return kept.empty() ? all : kept;
 }

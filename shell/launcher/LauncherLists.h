@@ -46,7 +46,7 @@ struct DisplayMode {
 };
 
 class DisplayModeSource {
-public:
+  public:
     virtual ~DisplayModeSource() = default;
     // Every mode of the display the dialog opens on; empty when unknown.
     virtual std::vector<DisplayMode> modes() const = 0;
@@ -54,11 +54,11 @@ public:
 
 // A fixed list, for tests and for callers that already know the modes.
 class FixedDisplayModes : public DisplayModeSource {
-public:
+  public:
     explicit FixedDisplayModes(std::vector<DisplayMode> modes) : modes_(std::move(modes)) {}
     std::vector<DisplayMode> modes() const override { return modes_; }
 
-private:
+  private:
     std::vector<DisplayMode> modes_;
 };
 

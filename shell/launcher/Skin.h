@@ -34,7 +34,8 @@ struct SkinImage {
     bool hasAlpha() const { return bits == 32; }
     const uint8_t* pixel(int x, int y) const {
         return &rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                      static_cast<std::size_t>(x)) * 4];
+                      static_cast<std::size_t>(x)) *
+                     4];
     }
 };
 

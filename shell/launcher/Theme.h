@@ -6,15 +6,15 @@
 
 namespace kvx::shell::theme {
 
-inline constexpr Color kFace{212, 208, 200, 255};       // dialog and button face
-inline constexpr Color kLight{255, 255, 255, 255};      // lit bevel edge
-inline constexpr Color kShadow{128, 128, 128, 255};     // shaded bevel edge
-inline constexpr Color kDarkShadow{64, 64, 64, 255};    // outer shaded edge
-inline constexpr Color kWindow{255, 255, 255, 255};     // field and list background
+inline constexpr Color kFace{212, 208, 200, 255};     // dialog and button face
+inline constexpr Color kLight{255, 255, 255, 255};    // lit bevel edge
+inline constexpr Color kShadow{128, 128, 128, 255};   // shaded bevel edge
+inline constexpr Color kDarkShadow{64, 64, 64, 255};  // outer shaded edge
+inline constexpr Color kWindow{255, 255, 255, 255};   // field and list background
 inline constexpr Color kText{0, 0, 0, 255};
-inline constexpr Color kHighlight{10, 36, 106, 255};    // picked list item
+inline constexpr Color kHighlight{10, 36, 106, 255};  // picked list item
 inline constexpr Color kHighlightText{255, 255, 255, 255};
-inline constexpr Color kTrack{234, 232, 228, 255};      // scroll bar track
+inline constexpr Color kTrack{234, 232, 228, 255};  // scroll bar track
 
 // A two-pixel sunken border just inside r (fields, check boxes).
 void sunkenEdge(Canvas& canvas, const Rect& r);

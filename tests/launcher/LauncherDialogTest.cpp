@@ -29,7 +29,9 @@ void pick(LauncherDialog& d, DropDown& box, std::size_t index) {
     ASSERT_FALSE(box.isOpen());
 }
 
-void pressGo(LauncherDialog& d) { click(d, 330, 130); }
+void pressGo(LauncherDialog& d) {
+    click(d, 330, 130);
+}
 
 SkinImage skinWithAlpha(int w, int h, bool leftHalfTransparent) {
     SkinImage s;
@@ -108,7 +110,9 @@ TEST(LauncherDialog, PickingEveryModeAndQuality) {
 TEST(LauncherDialog, UberQualityIsFour) {
     LauncherDialog d;
     pick(d, d.qualityBox(), 4);
-    EXPECT_EQ(d.qualityBox().selectedItem().text, "\xC3\x9C" "ber");
+    EXPECT_EQ(d.qualityBox().selectedItem().text,
+              "\xC3\x9C"
+              "ber");
     pressGo(d);
     EXPECT_FLOAT_EQ(d.settings().quality, 4.0f);
 }

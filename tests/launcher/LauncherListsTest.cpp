@@ -13,9 +13,9 @@ TEST(LauncherLists, ModeRowsKeepTheirOrderAndTexts) {
         "1280 x 1024, 32 bit", "1280 x 1024, 16 bit", "1024 x 768,  32 bit", "1024 x 768, 16 bit",
         "800 x 600, 32 bit",   "800 x 600, 16 bit",   "640 x 480, 32 bit",   "640 x 480, 16 bit",
         "320 x 200, 32 bit",   "320 x 200, 16 bit"};
-    const int sizes[kModeRowCount][3] = {{1280, 1024, 32}, {1280, 1024, 16}, {1024, 768, 32}, {1024, 768, 16},
-                                         {800, 600, 32},   {800, 600, 16},   {640, 480, 32},  {640, 480, 16},
-                                         {320, 200, 32},   {320, 200, 16}};
+    const int sizes[kModeRowCount][3] = {
+        {1280, 1024, 32}, {1280, 1024, 16}, {1024, 768, 32}, {1024, 768, 16}, {800, 600, 32},
+        {800, 600, 16},   {640, 480, 32},   {640, 480, 16},  {320, 200, 32},  {320, 200, 16}};
     for (int r = 0; r < kModeRowCount; ++r) {
         SCOPED_TRACE(r);
         EXPECT_EQ(std::string(modeRow(r).text), texts[r]);
@@ -27,7 +27,9 @@ TEST(LauncherLists, ModeRowsKeepTheirOrderAndTexts) {
 }
 
 TEST(LauncherLists, QualityItemsScaleByAQuarter) {
-    const char* texts[kQualityItemCount] = {"Terrible", "Poor", "Normal", "High", "\xC3\x9C" "ber"};
+    const char* texts[kQualityItemCount] = {"Terrible", "Poor", "Normal", "High",
+                                            "\xC3\x9C"
+                                            "ber"};
     const float quality[kQualityItemCount] = {0.25f, 0.5f, 1.0f, 2.0f, 4.0f};
     for (int i = 0; i < kQualityItemCount; ++i) {
         SCOPED_TRACE(i);
@@ -40,10 +42,12 @@ TEST(LauncherLists, QualityItemsScaleByAQuarter) {
 TEST(LauncherLists, UnknownDisplayOffersEveryRow) {
     const std::vector<int> rows = offeredModeRows({});
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(kModeRowCount));
-    for (int r = 0; r < kModeRowCount; ++r) EXPECT_EQ(rows[static_cast<std::size_t>(r)], r);
+    for (int r = 0; r < kModeRowCount; ++r)
+        EXPECT_EQ(rows[static_cast<std::size_t>(r)], r);
     EXPECT_EQ(initialModeIndex(rows), 4u);
     // Modes without a size are no information either.
-    EXPECT_EQ(offeredModeRows({{0, 0, 32}, {-5, 768, 32}}).size(), static_cast<std::size_t>(kModeRowCount));
+    EXPECT_EQ(offeredModeRows({{0, 0, 32}, {-5, 768, 32}}).size(),
+              static_cast<std::size_t>(kModeRowCount));
 }
 
 TEST(LauncherLists, DisplayDropsRowsItCannotShow) {
@@ -58,7 +62,8 @@ TEST(LauncherLists, DisplayDropsRowsItCannotShow) {
     EXPECT_EQ(mixed, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9}));
 
     // Colour depth does not matter; a larger mode keeps everything.
-    EXPECT_EQ(offeredModeRows({{1920, 1080, 16}, {1280, 1024, 32}}).size(), static_cast<std::size_t>(kModeRowCount));
+    EXPECT_EQ(offeredModeRows({{1920, 1080, 16}, {1280, 1024, 32}}).size(),
+              static_cast<std::size_t>(kModeRowCount));
 }
 
 TEST(LauncherLists, SmallDisplayStartsOnItsLargestRow) {

@@ -14,7 +14,8 @@ namespace {
 int countOther(const Canvas& canvas, const Rect& r, Color c) {
     int n = 0;
     for (int y = r.y; y < r.bottom(); ++y) {
-        for (int x = r.x; x < r.right(); ++x) n += canvas.at(x, y) != c;
+        for (int x = r.x; x < r.right(); ++x)
+            n += canvas.at(x, y) != c;
     }
     return n;
 }
@@ -56,7 +57,7 @@ TEST(Canvas, DrawingClipsToTheCanvas) {
     EXPECT_EQ(c.at(3, 2), (Color{1, 2, 3, 255}));
     EXPECT_EQ(c.at(4, 0), (Color{0, 0, 0, 0}));  // outside reads transparent
     EXPECT_EQ(c.at(-1, 0), (Color{0, 0, 0, 0}));
-    c.set(7, 7, Color{9, 9, 9, 255});             // ignored, no write past the end
+    c.set(7, 7, Color{9, 9, 9, 255});  // ignored, no write past the end
     c.frame({1, 1, 3, 2}, Color{200, 0, 0, 255});
     EXPECT_EQ(c.at(1, 1).r, 200);
     EXPECT_EQ(c.at(3, 2).r, 200);
@@ -80,10 +81,14 @@ TEST(Canvas, BlendMixesByCoverage) {
 }
 
 TEST(Font, DecodesUtf8AndKeepsStrayBytes) {
-    EXPECT_EQ(decodeUtf8("\xC3\x9C" "ber"), (std::u32string{0xDC, 'b', 'e', 'r'}));
+    EXPECT_EQ(decodeUtf8("\xC3\x9C"
+                         "ber"),
+              (std::u32string{0xDC, 'b', 'e', 'r'}));
     EXPECT_EQ(decodeUtf8("\xE2\x82\xAC"), std::u32string{0x20AC});
     // Windows-1252 "Über" is not UTF-8: the byte stands for itself.
-    EXPECT_EQ(decodeUtf8("\xDC" "ber"), (std::u32string{0xDC, 'b', 'e', 'r'}));
+    EXPECT_EQ(decodeUtf8("\xDC"
+                         "ber"),
+              (std::u32string{0xDC, 'b', 'e', 'r'}));
     // A sequence cut off at the end does not read past it.
     EXPECT_EQ(decodeUtf8("a\xE2\x82"), (std::u32string{'a', 0xE2, 0x82}));
     EXPECT_TRUE(decodeUtf8("").empty());
@@ -91,7 +96,8 @@ TEST(Font, DecodesUtf8AndKeepsStrayBytes) {
 
 TEST(Font, MeasuresAndDrawsInsideTheClip) {
     const auto font = Font::loadDefault(12);
-    if (!font) GTEST_SKIP() << "no DejaVu font installed";
+    if (!font)
+        GTEST_SKIP() << "no DejaVu font installed";
     EXPECT_GT(font->ascent(), 5);
     EXPECT_GE(font->lineHeight(), font->ascent());
     EXPECT_GT(font->measure("Go"), 8);
@@ -168,7 +174,8 @@ TEST(LauncherRender, SkinIsStretchedAndReplacesTheLabels) {
     // No label is drawn over the skin.
     for (int y = 35; y < 48; ++y) {
         for (int x = 150; x < 190; ++x) {
-            ASSERT_EQ(c.at(x, y), (Color{static_cast<uint8_t>(x / 2), static_cast<uint8_t>(y / 2), 77, 255}));
+            ASSERT_EQ(c.at(x, y),
+                      (Color{static_cast<uint8_t>(x / 2), static_cast<uint8_t>(y / 2), 77, 255}));
         }
     }
     // The controls are still drawn on top.

@@ -24,13 +24,16 @@ void postAll(const std::vector<Ev>& events) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (const Ev& e : events) {
         while (!platform::postLauncherEvent(e)) {
-            if (std::chrono::steady_clock::now() > deadline) return;
+            if (std::chrono::steady_clock::now() > deadline)
+                return;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
 }
 
-std::vector<Ev> click(int x, int y) { return {{Ev::Type::MouseDown, x, y}, {Ev::Type::MouseUp, x, y}}; }
+std::vector<Ev> click(int x, int y) {
+    return {{Ev::Type::MouseDown, x, y}, {Ev::Type::MouseUp, x, y}};
+}
 
 std::vector<Ev> operator+(std::vector<Ev> a, const std::vector<Ev>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -39,16 +42,18 @@ std::vector<Ev> operator+(std::vector<Ev> a, const std::vector<Ev>& b) {
 
 // A data directory of its own for every test, with or without a skin.
 class LauncherRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("kvx_launcher_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("kvx_launcher_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(dir_);
         vfs::Vfs::reset();
         vfs::Vfs::setDataDirectory(dir_.string());
         // Skip when there is no video at all.
         platform::VideoSession probe;
-        if (!probe.ok()) GTEST_SKIP() << "no video driver: " << probe.error();
+        if (!probe.ok())
+            GTEST_SKIP() << "no video driver: " << probe.error();
     }
     void TearDown() override {
         vfs::Vfs::reset();
@@ -58,7 +63,8 @@ protected:
     void writeSkin(const shell::SkinImage& skin) {
         const std::vector<uint8_t> bytes = shell::encodeSkin(skin);
         std::ofstream out(dir_ / "StandardConfig.tga", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     shell::LaunchSettings runWith(const std::vector<Ev>& events) {
         std::thread user([events] { postAll(events); });
@@ -112,7 +118,8 @@ TEST_F(LauncherRun, SkinFromTheVfsShapesTheInput) {
     skin.bits = 32;
     skin.rgba.assign(100u * 40u * 4u, 150);
     for (std::size_t y = 0; y < 40; ++y) {
-        for (std::size_t x = 0; x < 50; ++x) skin.rgba[(y * 100 + x) * 4 + 3] = 0;
+        for (std::size_t x = 0; x < 50; ++x)
+            skin.rgba[(y * 100 + x) * 4 + 3] = 0;
     }
     writeSkin(skin);
     const shell::LaunchSettings s = runWith(click(155, 90) + click(330, 130));

@@ -29,9 +29,11 @@ struct FileCloser {
 
 bool writePng(const std::string& path, const std::vector<uint8_t>& rgba, int w, int h) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
+    if (!file)
+        return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (png == nullptr) return false;
+    if (png == nullptr)
+        return false;
     png_infop info = png_create_info_struct(png);
     // Frees both on every way out, the longjmp one included.
     struct Guard {
@@ -39,14 +41,18 @@ bool writePng(const std::string& path, const std::vector<uint8_t>& rgba, int w, 
         png_infop* info;
         ~Guard() { png_destroy_write_struct(png, info); }
     } guard{&png, &info};
-    if (info == nullptr) return false;
-    if (setjmp(png_jmpbuf(png))) return false;
+    if (info == nullptr)
+        return false;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
     png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGBA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < h; ++y) {
-        png_write_row(png, rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4);
+        png_write_row(png,
+                      rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4);
     }
     png_write_end(png, nullptr);
     return true;
@@ -74,19 +80,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto font = shell::Font::loadDefault(12);
-    const auto title = shell::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
+    const auto title =
+        shell::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
     std::optional<shell::SkinImage> skin;
     if (!plain) {
         // Through the file format, as the launcher gets it.
         skin = shell::parseSkin(shell::encodeSkin(tools::drawSkin({}, font.get(), title.get())));
     }
     std::vector<shell::DisplayMode> modes;
-    for (const platform::VideoMode& m : platform::listVideoModes()) modes.push_back({m.width, m.height, m.bits});
+    for (const platform::VideoMode& m : platform::listVideoModes())
+        modes.push_back({m.width, m.height, m.bits});
     shell::LauncherDialog dialog(shell::offeredModeRows(modes), skin);
 
     std::string error;
-    auto window = platform::LauncherWindow::create("Morvane", shell::LauncherDialog::kWidth,
-                                                   shell::LauncherDialog::kHeight, dialog.shapeMask(), error);
+    auto window =
+        platform::LauncherWindow::create("Morvane", shell::LauncherDialog::kWidth,
+                                         shell::LauncherDialog::kHeight, dialog.shapeMask(), error);
     if (!window) {
         std::fprintf(stderr, "launcher_screenshot: %s\n", error.c_str());
         return 1;

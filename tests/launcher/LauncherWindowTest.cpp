@@ -15,7 +15,8 @@ namespace {
 std::vector<uint8_t> leftHalfCut() {
     std::vector<uint8_t> mask(500u * 200u, 1);
     for (std::size_t y = 0; y < 200; ++y) {
-        for (std::size_t x = 0; x < 250; ++x) mask[y * 500 + x] = 0;
+        for (std::size_t x = 0; x < 250; ++x)
+            mask[y * 500 + x] = 0;
     }
     return mask;
 }
@@ -24,14 +25,16 @@ std::vector<uint8_t> leftHalfCut() {
 
 TEST(LauncherWindow, ShowsWhatItIsGivenShapedOrNot) {
     platform::VideoSession video;
-    if (!video.ok()) GTEST_SKIP() << "no video driver: " << video.error();
+    if (!video.ok())
+        GTEST_SKIP() << "no video driver: " << video.error();
 
     // A shape the headless driver cannot apply still gives a window.
     std::string error;
     auto window = platform::LauncherWindow::create("Morvane", 500, 200, leftHalfCut(), error);
     ASSERT_TRUE(window) << error;
     const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver != nullptr && (std::string(driver) == "offscreen" || std::string(driver) == "dummy")) {
+    if (driver != nullptr &&
+        (std::string(driver) == "offscreen" || std::string(driver) == "dummy")) {
         EXPECT_FALSE(window->shaped());
     }
     EXPECT_EQ(window->width(), 500);
@@ -46,13 +49,15 @@ TEST(LauncherWindow, ShowsWhatItIsGivenShapedOrNot) {
     // Colour channels come back as painted (alpha depends on the driver).
     int differing = 0;
     for (std::size_t i = 0; i < shown.size(); i += 4) {
-        for (std::size_t k = 0; k < 3; ++k) differing += shown[i + k] != canvas.pixels()[i + k];
+        for (std::size_t k = 0; k < 3; ++k)
+            differing += shown[i + k] != canvas.pixels()[i + k];
     }
     EXPECT_EQ(differing, 0);
 
     // Nothing happened, so nothing is reported but perhaps a redraw.
     platform::LauncherEvent event;
-    while (window->waitEvent(event, 0)) EXPECT_EQ(event.type, platform::LauncherEvent::Type::Redraw);
+    while (window->waitEvent(event, 0))
+        EXPECT_EQ(event.type, platform::LauncherEvent::Type::Redraw);
     EXPECT_FALSE(window->escapeDown());
 
     // Dragging without pointer motion leaves the window where it is.
@@ -68,7 +73,8 @@ TEST(LauncherWindow, ShowsWhatItIsGivenShapedOrNot) {
 
 TEST(LauncherWindow, RectangularWindowAndModes) {
     platform::VideoSession video;
-    if (!video.ok()) GTEST_SKIP() << "no video driver: " << video.error();
+    if (!video.ok())
+        GTEST_SKIP() << "no video driver: " << video.error();
     std::string error;
     auto window = platform::LauncherWindow::create("Morvane", 500, 200, {}, error);
     ASSERT_TRUE(window) << error;

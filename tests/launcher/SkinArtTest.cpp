@@ -8,11 +8,11 @@
 using namespace kvx;
 
 TEST(SkinArt, OutlineIsRoundedWithATitleTab) {
-    EXPECT_FALSE(tools::insideOutline(0, 199, 500, 200));    // rounded corners
+    EXPECT_FALSE(tools::insideOutline(0, 199, 500, 200));  // rounded corners
     EXPECT_FALSE(tools::insideOutline(499, 199, 500, 200));
     EXPECT_FALSE(tools::insideOutline(499, 26, 500, 200));
-    EXPECT_FALSE(tools::insideOutline(300, 5, 500, 200));    // beside the tab
-    EXPECT_TRUE(tools::insideOutline(70, 5, 500, 200));      // on the tab
+    EXPECT_FALSE(tools::insideOutline(300, 5, 500, 200));  // beside the tab
+    EXPECT_TRUE(tools::insideOutline(70, 5, 500, 200));    // on the tab
     EXPECT_TRUE(tools::insideOutline(250, 100, 500, 200));
     EXPECT_TRUE(tools::insideOutline(0, 100, 500, 200));
     EXPECT_FALSE(tools::insideOutline(-1, 100, 500, 200));
@@ -33,19 +33,24 @@ TEST(SkinArt, SkinShapesTheDialogAroundItsControls) {
     EXPECT_FALSE(d.insideShape(0, 0));
     EXPECT_FALSE(d.insideShape(499, 199));
     // Every control, and both lists when open, lie wholly inside the shape.
-    const shell::Rect areas[] = {d.modeBox().field(), d.modeBox().list(), d.qualityBox().field(),
-                                 d.qualityBox().list(), shell::LauncherDialog::kWindowedBox,
+    const shell::Rect areas[] = {d.modeBox().field(),
+                                 d.modeBox().list(),
+                                 d.qualityBox().field(),
+                                 d.qualityBox().list(),
+                                 shell::LauncherDialog::kWindowedBox,
                                  shell::LauncherDialog::kStartButton};
     for (const shell::Rect& r : areas) {
         for (int y = r.y; y < r.bottom(); ++y) {
-            for (int x = r.x; x < r.right(); ++x) ASSERT_TRUE(d.insideShape(x, y)) << x << "," << y;
+            for (int x = r.x; x < r.right(); ++x)
+                ASSERT_TRUE(d.insideShape(x, y)) << x << "," << y;
         }
     }
 }
 
 TEST(SkinArt, LabelsArePaintedWhereTheDialogWouldDrawThem) {
     const auto font = shell::Font::loadDefault(12);
-    if (!font) GTEST_SKIP() << "no DejaVu font installed";
+    if (!font)
+        GTEST_SKIP() << "no DejaVu font installed";
     const shell::SkinImage bare = tools::drawSkin({}, nullptr, nullptr);
     const shell::SkinImage labelled = tools::drawSkin({}, font.get(), font.get());
     auto changed = [&](int x0, int y0, int w, int h) {

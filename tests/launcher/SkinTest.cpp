@@ -36,17 +36,22 @@ SkinImage solidSkin(int w, int h, uint8_t alpha) {
 }
 
 void setAlpha(SkinImage& s, int x, int y, uint8_t a) {
-    s.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) + static_cast<std::size_t>(x)) * 4 + 3] = a;
+    s.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
+            static_cast<std::size_t>(x)) *
+               4 +
+           3] = a;
 }
 
-uint8_t maskAt(const std::vector<uint8_t>& mask, int x, int y) { return mask[static_cast<std::size_t>(y) * 500 + static_cast<std::size_t>(x)]; }
+uint8_t maskAt(const std::vector<uint8_t>& mask, int x, int y) {
+    return mask[static_cast<std::size_t>(y) * 500 + static_cast<std::size_t>(x)];
+}
 
 }  // namespace
 
 TEST(SkinParse, TwentyFourBitRowsAreFlippedAndSwapped) {
     // 2 x 2: file rows bottom first, blue-green-red bytes.
     std::vector<uint8_t> b = header(2, 2, 2, 24);
-    const uint8_t rows[] = {1, 2, 3, 4, 5, 6,      // bottom row
+    const uint8_t rows[] = {1, 2, 3, 4,  5,  6,    // bottom row
                             7, 8, 9, 10, 11, 12};  // top row
     b.insert(b.end(), std::begin(rows), std::end(rows));
     const auto skin = parseSkin(b);
@@ -88,11 +93,11 @@ TEST(SkinParse, UnusableFilesGiveNoSkin) {
     EXPECT_FALSE(parseSkin(withPixels(header(1, 1, 1, 24), 3)));   // colour-mapped
     EXPECT_FALSE(parseSkin(withPixels(header(2, 1, 1, 16), 2)));   // other depth
     EXPECT_FALSE(parseSkin(withPixels(header(2, 1, 1, 8), 1)));
-    EXPECT_FALSE(parseSkin(withPixels(header(2, 0, 5, 24), 30)));  // empty
-    EXPECT_FALSE(parseSkin(withPixels(header(2, -3, 5, 24), 90))); // negative width
-    EXPECT_FALSE(parseSkin(withPixels(header(2, 4, 4, 32), 63)));  // last byte missing
+    EXPECT_FALSE(parseSkin(withPixels(header(2, 0, 5, 24), 30)));   // empty
+    EXPECT_FALSE(parseSkin(withPixels(header(2, -3, 5, 24), 90)));  // negative width
+    EXPECT_FALSE(parseSkin(withPixels(header(2, 4, 4, 32), 63)));   // last byte missing
     EXPECT_TRUE(parseSkin(withPixels(header(2, 4, 4, 32), 64)));
-    EXPECT_TRUE(parseSkin(withPixels(header(2, 4, 4, 32), 70)));   // trailing bytes are ignored
+    EXPECT_TRUE(parseSkin(withPixels(header(2, 4, 4, 32), 70)));  // trailing bytes are ignored
 }
 
 TEST(SkinParse, ImageIdIsNotSkipped) {
@@ -115,9 +120,11 @@ TEST(SkinParse, EncodeRoundTrips) {
         s.width = 3;
         s.height = 2;
         s.bits = bits;
-        for (int i = 0; i < 24; ++i) s.rgba.push_back(static_cast<uint8_t>(i * 7 + 1));
+        for (int i = 0; i < 24; ++i)
+            s.rgba.push_back(static_cast<uint8_t>(i * 7 + 1));
         if (bits == 24) {
-            for (std::size_t i = 3; i < s.rgba.size(); i += 4) s.rgba[i] = 255;
+            for (std::size_t i = 3; i < s.rgba.size(); i += 4)
+                s.rgba[i] = 255;
         }
         const std::vector<uint8_t> file = encodeSkin(s);
         EXPECT_EQ(file.size(), 18u + 6u * static_cast<std::size_t>(bits / 8));
@@ -130,7 +137,8 @@ TEST(SkinParse, EncodeRoundTrips) {
 
 TEST(SkinSampling, RoundsHalfUpAndClampsToTheImage) {
     // Same size: identity.
-    for (int x : {0, 1, 250, 499}) EXPECT_EQ(shapeSampleIndex(x, 500, 500), x);
+    for (int x : {0, 1, 250, 499})
+        EXPECT_EQ(shapeSampleIndex(x, 500, 500), x);
     // Half size: x * 0.5 rounded half up, so odd positions round up.
     EXPECT_EQ(shapeSampleIndex(0, 250, 500), 0);
     EXPECT_EQ(shapeSampleIndex(1, 250, 500), 1);
@@ -152,7 +160,8 @@ TEST(SkinSampling, RoundsHalfUpAndClampsToTheImage) {
 TEST(SkinShape, OpaqueSkinKeepsTheWholeWindow) {
     const auto mask = buildShapeMask(solidSkin(500, 200, 255), 500, 200);
     ASSERT_EQ(mask.size(), 500u * 200u);
-    for (uint8_t v : mask) ASSERT_EQ(v, 1);
+    for (uint8_t v : mask)
+        ASSERT_EQ(v, 1);
 }
 
 TEST(SkinShape, NoAlphaChannelMeansNoShape) {
@@ -164,7 +173,8 @@ TEST(SkinShape, NoAlphaChannelMeansNoShape) {
 TEST(SkinShape, TransparentLeftHalfIsCutAway) {
     SkinImage s = solidSkin(500, 200, 255);
     for (int y = 0; y < 200; ++y) {
-        for (int x = 0; x < 250; ++x) setAlpha(s, x, y, 0);
+        for (int x = 0; x < 250; ++x)
+            setAlpha(s, x, y, 0);
     }
     const auto mask = buildShapeMask(s, 500, 200);
     for (int y : {0, 100, 199}) {
@@ -182,7 +192,8 @@ TEST(SkinShape, HalfSizeImagePixelDecidesTwoByTwoBlock) {
     setAlpha(s, 10, 20, 0);
     const auto mask = buildShapeMask(s, 500, 200);
     int cut = 0;
-    for (uint8_t v : mask) cut += v == 0;
+    for (uint8_t v : mask)
+        cut += v == 0;
     EXPECT_EQ(cut, 4);
     EXPECT_EQ(maskAt(mask, 19, 39), 0);
     EXPECT_EQ(maskAt(mask, 20, 39), 0);
@@ -206,5 +217,6 @@ TEST(SkinShape, SmallImageShapesTheWholeWindowAndEdgesStayInside) {
 
     // A 1 x 1 transparent image cuts away everything.
     const auto none = buildShapeMask(solidSkin(1, 1, 0), 500, 200);
-    for (uint8_t v : none) ASSERT_EQ(v, 0);
+    for (uint8_t v : none)
+        ASSERT_EQ(v, 0);
 }

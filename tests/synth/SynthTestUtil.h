@@ -24,7 +24,8 @@ inline vfs::Bytes compileText(const std::string& text) {
 
 // A mono, one-channel head at unity gains.
 inline std::string monoHead(int channels = 1, bool stereo = false) {
-    return "head stereo=" + std::string(stereo ? "1" : "0") + " channels=" + std::to_string(channels) +
+    return "head stereo=" + std::string(stereo ? "1" : "0") +
+           " channels=" + std::to_string(channels) +
            " tempo=120 version=3 master=127,127\n"
            "  gains 127 127 127 127 127 127 127 127 127 127 127 127 127 127 127 127\n";
 }
@@ -42,7 +43,8 @@ struct Rig {
         player->play();
     }
     void send(int status, int d1, int d2) {
-        player->onMessage(SongEvent{0, static_cast<uint8_t>(status), static_cast<uint8_t>(d1), static_cast<uint8_t>(d2)});
+        player->onMessage(SongEvent{0, static_cast<uint8_t>(status), static_cast<uint8_t>(d1),
+                                    static_cast<uint8_t>(d2)});
     }
     // Renders ms more milliseconds and returns the new samples.
     std::vector<int16_t> render(uint32_t ms) {
@@ -52,8 +54,8 @@ struct Rig {
     }
 };
 
-inline double rms(const std::vector<int16_t>& s, size_t from = 0, size_t to = SIZE_MAX, size_t stride = 1,
-                  size_t offset = 0) {
+inline double rms(const std::vector<int16_t>& s, size_t from = 0, size_t to = SIZE_MAX,
+                  size_t stride = 1, size_t offset = 0) {
     to = std::min(to, s.size());
     double sum = 0.0;
     size_t n = 0;
@@ -75,10 +77,12 @@ inline double frequency(const std::vector<float>& x, double rate) {
     if (crossings.size() < 2) {
         return 0.0;
     }
-    return rate * static_cast<double>(crossings.size() - 1) / (crossings.back() - crossings.front());
+    return rate * static_cast<double>(crossings.size() - 1) /
+           (crossings.back() - crossings.front());
 }
 
-inline std::vector<float> toFloat(const std::vector<int16_t>& s, size_t stride = 1, size_t offset = 0) {
+inline std::vector<float> toFloat(const std::vector<int16_t>& s, size_t stride = 1,
+                                  size_t offset = 0) {
     std::vector<float> out;
     for (size_t i = offset; i < s.size(); i += stride) {
         out.push_back(static_cast<float>(s[i]) / 32767.0f);

@@ -19,14 +19,18 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace kvx::synth {
 namespace {
 
 class NullDevice final : public AudioDevice {
-public:
+  public:
     bool open(int, bool) override { return true; }
     void write(const int16_t*, size_t count) override { written += count; }
     bool position(uint32_t& bytes) override {
@@ -42,7 +46,8 @@ TEST(Allocation, RenderingAllocatesNothingPerBlock) {
     auto dev = std::make_unique<NullDevice>();
     NullDevice* d = dev.get();
     Player player(std::move(dev), Player::Mode::Lockstep);
-    std::string text = test::monoHead(4, true) + "cefx channel=0\n  effect slot=0 type=eLPF hz=3000 res=20\n";
+    std::string text =
+        test::monoHead(4, true) + "cefx channel=0\n  effect slot=0 type=eLPF hz=3000 res=20\n";
     for (int i = 0; i < 4; ++i) {
         text += "inst name=i index=" + std::to_string(i) + " channel=" + std::to_string(i) +
                 " lforate=120 lfodest=5 lfodepth=30 flags=16\n"
@@ -55,9 +60,12 @@ TEST(Allocation, RenderingAllocatesNothingPerBlock) {
     ASSERT_TRUE(player.parseConfig(test::compileText(text)));
     std::vector<SongEvent> events;
     for (int i = 0; i < 400; ++i) {
-        events.push_back({i * 5, static_cast<uint8_t>(0x90 | (i % 4)), static_cast<uint8_t>(40 + i % 30), 100});
-        events.push_back({i * 5 + 3, static_cast<uint8_t>(0xE0 | (i % 4)), 0, static_cast<uint8_t>(i % 128)});
-        events.push_back({i * 5 + 4, static_cast<uint8_t>(0x80 | (i % 4)), static_cast<uint8_t>(40 + (i + 7) % 30), 0});
+        events.push_back(
+            {i * 5, static_cast<uint8_t>(0x90 | (i % 4)), static_cast<uint8_t>(40 + i % 30), 100});
+        events.push_back(
+            {i * 5 + 3, static_cast<uint8_t>(0xE0 | (i % 4)), 0, static_cast<uint8_t>(i % 128)});
+        events.push_back({i * 5 + 4, static_cast<uint8_t>(0x80 | (i % 4)),
+                          static_cast<uint8_t>(40 + (i + 7) % 30), 0});
     }
     ASSERT_TRUE(player.parseSong(writeSong(events)));
     player.play();

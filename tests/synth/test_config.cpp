@@ -14,7 +14,8 @@ using test::compileText;
 using test::monoHead;
 
 std::unique_ptr<Player> load(const vfs::Bytes& bytes) {
-    auto p = std::make_unique<Player>(std::make_unique<MemoryAudioDevice>(), Player::Mode::Lockstep);
+    auto p =
+        std::make_unique<Player>(std::make_unique<MemoryAudioDevice>(), Player::Mode::Lockstep);
     EXPECT_TRUE(p->parseConfig(bytes));
     return p;
 }
@@ -30,7 +31,8 @@ TEST(ConfigChunks, InstBeforeHeadIsSkippedAndHeadAccepted) {
 }
 
 TEST(ConfigChunks, HeadWithZeroChannelsIsRefusedAndLaterChunksSkipped) {
-    auto p = load(compileText("head channels=0\n" + std::string(kInst) + "cefx channel=0\n  effect type=eLPF\n"));
+    auto p = load(compileText("head channels=0\n" + std::string(kInst) +
+                              "cefx channel=0\n  effect type=eLPF\n"));
     EXPECT_FALSE(p->headAccepted());
     EXPECT_TRUE(p->instruments().empty());
     // A later good HEAD is still accepted.
@@ -46,14 +48,16 @@ TEST(ConfigChunks, SecondHeadIsSkipped) {
 }
 
 TEST(ConfigChunks, HeadValues) {
-    auto p = load(compileText(
-        "head stereo=1 channels=100 tempo=5 version=3 master=127,0\n"
-        "  map 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 9\n"
-        "  gains 127 0 127 127 127 127 127 127 127 127 127 127 127 127 127 127\n"
-        "  ranges 10-20 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127\n"));
+    auto p =
+        load(compileText("head stereo=1 channels=100 tempo=5 version=3 master=127,0\n"
+                         "  map 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 9\n"
+                         "  gains 127 0 127 127 127 127 127 127 127 127 127 127 127 127 127 127\n"
+                         "  ranges 10-20 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 "
+                         "0-127 0-127 0-127 0-127 0-127 0-127\n"));
     ASSERT_TRUE(p->headAccepted());
     EXPECT_EQ(p->mixer().channels.size(), 16u);  // clamped
-    EXPECT_EQ(p->settings().tickLength, 2 * 3 * 44100 / 20);  // tempo below 20 counts as 20, doubled in stereo
+    EXPECT_EQ(p->settings().tickLength,
+              2 * 3 * 44100 / 20);  // tempo below 20 counts as 20, doubled in stereo
     EXPECT_EQ(p->mixer().masterRight, 0.0f);
     EXPECT_EQ(p->mixer().channels[1].gain, 0.0f);
     EXPECT_EQ(p->mixer().channels[0].lowest, 10);
@@ -98,13 +102,14 @@ TEST(ConfigChunks, SlotTwentyGoesToFifteen) {
 }
 
 TEST(ConfigChunks, UnknownGeneratorIsSkippedByItsLengths) {
-    auto p = load(compileText(monoHead() +
-                              "inst name=a index=0 channel=0\n"
-                              "  gen slot=0 type=gWobble level=1 params=0102030405\n"
-                              "  gen slot=1 type=gSquare level=99 pan=-5 spread=10 pitch=7 params=ff\n"
-                              "  fx slot=0 type=eChorus params=00\n"
-                              "  fx slot=1 type=eLPF cutoff=30\n"
-                              "  amp 10:1 20:0.5\n"));
+    auto p =
+        load(compileText(monoHead() +
+                         "inst name=a index=0 channel=0\n"
+                         "  gen slot=0 type=gWobble level=1 params=0102030405\n"
+                         "  gen slot=1 type=gSquare level=99 pan=-5 spread=10 pitch=7 params=ff\n"
+                         "  fx slot=0 type=eChorus params=00\n"
+                         "  fx slot=1 type=eLPF cutoff=30\n"
+                         "  amp 10:1 20:0.5\n"));
     const Instrument& in = *p->instruments()[0];
     ASSERT_EQ(in.generators.size(), 2u);
     EXPECT_EQ(in.generators[0].type, -1);
@@ -122,11 +127,11 @@ TEST(ConfigChunks, UnknownGeneratorIsSkippedByItsLengths) {
 }
 
 TEST(ConfigChunks, SequencerOnlyWhenLengthIsNotMinusOne) {
-    auto p = load(compileText(monoHead() +
-                              "inst name=a index=0 channel=0\n  gen type=gSine\n"
-                              "inst name=b index=1 channel=-1 flags=16\n  gen type=gSine\n"
-                              "  seq length=3 loop=1 duration=7\n"
-                              "  steps 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"));
+    auto p =
+        load(compileText(monoHead() + "inst name=a index=0 channel=0\n  gen type=gSine\n"
+                                      "inst name=b index=1 channel=-1 flags=16\n  gen type=gSine\n"
+                                      "  seq length=3 loop=1 duration=7\n"
+                                      "  steps 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"));
     EXPECT_EQ(p->instruments()[0]->sequencer, nullptr);
     const auto& seq = p->instruments()[1]->sequencer;
     ASSERT_NE(seq, nullptr);
@@ -138,11 +143,10 @@ TEST(ConfigChunks, SequencerOnlyWhenLengthIsNotMinusOne) {
 }
 
 TEST(ConfigChunks, InstrumentTablePlacement) {
-    auto p = load(compileText(monoHead() +
-                              "inst name=five index=5 channel=-1\n"
-                              "inst name=zero index=3 channel=-1\n"
-                              "inst name=huge index=2147483647 channel=-1\n"
-                              "inst name=neg index=-7 channel=-1\n"));
+    auto p = load(compileText(monoHead() + "inst name=five index=5 channel=-1\n"
+                                           "inst name=zero index=3 channel=-1\n"
+                                           "inst name=huge index=2147483647 channel=-1\n"
+                                           "inst name=neg index=-7 channel=-1\n"));
     const auto& t = p->instruments();
     ASSERT_EQ(t.size(), 6u);
     EXPECT_EQ(t[5]->name, "five");
@@ -192,12 +196,13 @@ TEST(ConfigChunks, NotAChunkFileFailsAndMissingFileFails) {
 }
 
 TEST(ConfigChunks, TruncatedAndCorruptedFilesNeverCrash) {
-    const vfs::Bytes good = compileText(monoHead(2) + "cefx channel=1\n  effect slot=2 type=eLPF hz=500 res=3\n" +
-                                        "inst name=x index=0 channel=0 flags=16\n"
-                                        "  seq length=4\n  steps 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63\n"
-                                        "  gen slot=0 type=gSine\n  gen slot=1 type=gSaw spread=30\n"
-                                        "  fx slot=0 type=eMoogVCF cutoff=20 resonance=40\n"
-                                        "  amp 5:1 50:0.3 100:0\n  pan 10:0.5\n");
+    const vfs::Bytes good =
+        compileText(monoHead(2) + "cefx channel=1\n  effect slot=2 type=eLPF hz=500 res=3\n" +
+                    "inst name=x index=0 channel=0 flags=16\n"
+                    "  seq length=4\n  steps 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63 63\n"
+                    "  gen slot=0 type=gSine\n  gen slot=1 type=gSaw spread=30\n"
+                    "  fx slot=0 type=eMoogVCF cutoff=20 resonance=40\n"
+                    "  amp 5:1 50:0.3 100:0\n  pan 10:0.5\n");
     std::mt19937 rng(1234);
     for (size_t cut = 0; cut <= good.size(); cut += 3) {
         vfs::Bytes b(good.begin(), good.begin() + static_cast<long>(cut));
@@ -212,7 +217,8 @@ TEST(ConfigChunks, TruncatedAndCorruptedFilesNeverCrash) {
         Player p(std::make_unique<MemoryAudioDevice>(), Player::Mode::Lockstep);
         p.parseConfig(b);
         p.play();
-        p.parseSong(writeSong({{0, 0x90, 60, 100}, {0, 0x91, 200, 100}, {5, 0xE0, 0, 127}, {5, 0xC0, 77, 0}}));
+        p.parseSong(writeSong(
+            {{0, 0x90, 60, 100}, {0, 0x91, 200, 100}, {5, 0xE0, 0, 127}, {5, 0xC0, 77, 0}}));
         p.advanceTo(30);
         auto* dev = static_cast<MemoryAudioDevice*>(p.device());
         // Whatever was accepted renders exactly the blocks due by 30 ms.

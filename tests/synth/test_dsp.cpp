@@ -14,7 +14,8 @@
 namespace kvx::synth {
 namespace {
 
-std::vector<float> renderGenerator(int type, const Settings& s, float frequency, int blocks, int spread = 0) {
+std::vector<float> renderGenerator(int type, const Settings& s, float frequency, int blocks,
+                                   int spread = 0) {
     auto g = makeGenerator(type, s);
     g->noteOn(0.0, 127, 0, spread, nullptr);
     g->setGains(1.0f, 1.0f);
@@ -128,9 +129,9 @@ TEST(Envelope, HugeAndNegativeDurationsAreSafe) {
 
 TEST(Envelope, SustainHoldsUntilReleaseThenFinishes) {
     Envelope e;
-    e.insertPoint(1, 1.0f);    // 44 samples up to 1
-    e.insertPoint(1, 0.5f);    // down to 0.5
-    e.insertPoint(1, 0.0f);    // release to 0
+    e.insertPoint(1, 1.0f);  // 44 samples up to 1
+    e.insertPoint(1, 0.5f);  // down to 0.5
+    e.insertPoint(1, 0.0f);  // release to 0
     e.sustain = 2;
     EnvelopeState st;
     st.start();
@@ -308,9 +309,9 @@ TEST(Mixer, SmoothingContinuesAcrossBlocks) {
     }
     m.history = {4.0f, 8.0f, 12.0f, 16.0f};  // the previous block's last floats
     m.render(block.data(), 256);
-    EXPECT_FLOAT_EQ(block[0], (4.0f + 12.0f) * 0.25f);   // x[-4] + x[-2] + x[0]
+    EXPECT_FLOAT_EQ(block[0], (4.0f + 12.0f) * 0.25f);  // x[-4] + x[-2] + x[0]
     EXPECT_FLOAT_EQ(block[1], (8.0f + 16.0f) * 0.25f);
-    EXPECT_FLOAT_EQ(block[2], 12.0f * 0.25f);            // x[-2]
+    EXPECT_FLOAT_EQ(block[2], 12.0f * 0.25f);  // x[-2]
     EXPECT_FLOAT_EQ(block[3], 16.0f * 0.25f);
     EXPECT_FLOAT_EQ(block[4], 0.0f);
     EXPECT_EQ(m.oldHistory[0], 4.0f);

@@ -42,8 +42,9 @@ TEST(EndToEnd, TextConfigAndMidiRenderToAWavWithNotesWhereExpected) {
 
     // 120 bpm at 480 ticks per beat: one beat = 500 ms. Notes at beats 0 and
     // 2 (lead, channel 0) and beat 1 (bass, channel 1); silence from beat 3.
-    const std::vector<SongEvent> ticks = {{0, 0x90, 72, 110},    {240, 0x80, 72, 0},  {480, 0x91, 36, 120},
-                                          {720, 0x81, 36, 0},    {960, 0x90, 76, 110}, {1200, 0x80, 76, 0}};
+    const std::vector<SongEvent> ticks = {{0, 0x90, 72, 110},   {240, 0x80, 72, 0},
+                                          {480, 0x91, 36, 120}, {720, 0x81, 36, 0},
+                                          {960, 0x90, 76, 110}, {1200, 0x80, 76, 0}};
     std::vector<SongEvent> events;
     std::string error;
     ASSERT_TRUE(importMidi(makeMidi(ticks, 500000), events, error)) << error;
@@ -75,7 +76,8 @@ TEST(EndToEnd, TextConfigAndMidiRenderToAWavWithNotesWhereExpected) {
     EXPECT_EQ(frames, 2000u * 44100 / 1000 / 256 * 256);
 
     auto energy = [&](int fromMs, int toMs) {
-        return test::rms(wav.samples, static_cast<size_t>(fromMs) * 441 / 10 * 2, static_cast<size_t>(toMs) * 441 / 10 * 2);
+        return test::rms(wav.samples, static_cast<size_t>(fromMs) * 441 / 10 * 2,
+                         static_cast<size_t>(toMs) * 441 / 10 * 2);
     };
     EXPECT_GT(energy(20, 200), 1500.0);     // lead note
     EXPECT_LT(energy(400, 490), 50.0);      // released and silent
@@ -83,7 +85,8 @@ TEST(EndToEnd, TextConfigAndMidiRenderToAWavWithNotesWhereExpected) {
     EXPECT_GT(energy(1020, 1200), 1500.0);  // second lead note
     EXPECT_LT(energy(1500, 2000), 1.0);     // the end is silent
     // The bass (a sine at note 36, 65 Hz) sits on channel 1 alone.
-    std::vector<int16_t> bass(wav.samples.begin() + 560 * 441 / 10 * 2, wav.samples.begin() + 700 * 441 / 10 * 2);
+    std::vector<int16_t> bass(wav.samples.begin() + 560 * 441 / 10 * 2,
+                              wav.samples.begin() + 700 * 441 / 10 * 2);
     EXPECT_NEAR(test::frequency(test::toFloat(bass, 2, 0), kSampleRate), 65.4, 1.0);
     std::filesystem::remove_all(dir);
 }

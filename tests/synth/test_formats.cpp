@@ -17,17 +17,20 @@ const char* kFull =
     "head stereo=1 channels=3 tempo=140 version=3 master=120,110\n"
     "  map 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n"
     "  gains 100 90 80 101 101 101 101 101 101 101 101 101 101 101 101 101\n"
-    "  ranges 0-127 36-60 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127\n"
+    "  ranges 0-127 36-60 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 "
+    "0-127 0-127\n"
     "cefx channel=1\n"
     "  effect slot=0 type=\"eLPF\" hz=3000 res=12\n"
     "  effect slot=3 type=\"eMoogVCF\" params=0102\n"
-    "inst name=\"lead synth\" index=2 channel=1 polyphony=6 flags=16 sustain=2 pansustain=1 bend=12 wheel=30 "
+    "inst name=\"lead synth\" index=2 channel=1 polyphony=6 flags=16 sustain=2 pansustain=1 "
+    "bend=12 wheel=30 "
     "lforate=300 lfodest=5 velmode=2 lfodepth=40 portamento=9\n"
     "  seq length=8 loop=2 duration=5\n"
     "  steps 63 -1 4660 65535 0 1 2 3 4 5 6 7 8 9 10 2147483647\n"
     "  gen slot=0 type=\"gSaw\" level=100 pan=-20 spread=15 pitch=-12\n"
     "  gen slot=1 type=\"gNoice\" level=5 pan=0 spread=0 pitch=0 params=aabb\n"
-    "  fx slot=0 type=\"eMoogVCF\" aux=127 cutoff=40 resonance=20 unused=1 cutdepth=-3 resdepth=4 hz=4000 res=10\n"
+    "  fx slot=0 type=\"eMoogVCF\" aux=127 cutoff=40 resonance=20 unused=1 cutdepth=-3 resdepth=4 "
+    "hz=4000 res=10\n"
     "  amp 10:1 200:0.333333343 -5:0\n"
     "  pan 100:-0.5\n"
     "chunk tag=\"XTRA\" hex=00ff10\n";
@@ -52,7 +55,8 @@ TEST(ConfigText, TextBinaryTextRoundTripIsExact) {
 }
 
 TEST(ConfigText, CompiledFileLoadsWithTheGivenValues) {
-    auto p = std::make_unique<Player>(std::make_unique<MemoryAudioDevice>(), Player::Mode::Lockstep);
+    auto p =
+        std::make_unique<Player>(std::make_unique<MemoryAudioDevice>(), Player::Mode::Lockstep);
     ASSERT_TRUE(p->parseConfig(test::compileText(kFull)));
     ASSERT_TRUE(p->headAccepted());
     ASSERT_EQ(p->instruments().size(), 3u);
@@ -121,15 +125,15 @@ TEST(MidiImport, TempoMapRunningStatusAndSkippedEvents) {
         }
     };
     vfs::Bytes midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0, 100};  // 100 ticks per beat
-    const vfs::Bytes t0 = {0x00, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20,   // 500000 us per beat
-                           0x81, 0x48, 0xFF, 0x51, 3, 0x0F, 0x42, 0x40,  // at tick 200: 1000000
+    const vfs::Bytes t0 = {0x00, 0xFF, 0x51, 3,    0x07, 0xA1, 0x20,         // 500000 us per beat
+                           0x81, 0x48, 0xFF, 0x51, 3,    0x0F, 0x42, 0x40,   // at tick 200: 1000000
                            0x00, 0xFF, 0x2F, 0x00};
     const vfs::Bytes t1 = {0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7,  // sysex, skipped
-                           0x00, 0x91, 60, 100,                 // tick 0
-                           0x64, 62, 90,                        // running status, tick 100
-                           0x00, 0xFF, 0x01, 0x02, 'h', 'i',    // text meta, skipped
-                           0x81, 0x48, 0xC1, 5,                 // tick 300: program change, 1 data byte
-                           0x64, 0x91, 60, 0,                   // tick 400: velocity 0 is a note-off
+                           0x00, 0x91, 60,   100,               // tick 0
+                           0x64, 62,   90,                      // running status, tick 100
+                           0x00, 0xFF, 0x01, 0x02, 'h',  'i',   // text meta, skipped
+                           0x81, 0x48, 0xC1, 5,  // tick 300: program change, 1 data byte
+                           0x64, 0x91, 60,   0,  // tick 400: velocity 0 is a note-off
                            0x00, 0xFF, 0x2F, 0x00};
     midi.insert(midi.end(), {'M', 'T', 'r', 'k'});
     be32(midi, static_cast<uint32_t>(t0.size()));
@@ -156,7 +160,8 @@ TEST(MidiImport, TempoMapRunningStatusAndSkippedEvents) {
 }
 
 TEST(MidiImport, MakeMidiRoundTripsThroughImport) {
-    const std::vector<SongEvent> ticks = {{0, 0x90, 60, 100}, {480, 0x80, 60, 0}, {480, 0x90, 64, 100}, {960, 0x80, 64, 0}};
+    const std::vector<SongEvent> ticks = {
+        {0, 0x90, 60, 100}, {480, 0x80, 60, 0}, {480, 0x90, 64, 100}, {960, 0x80, 64, 0}};
     std::vector<SongEvent> ev;
     std::string error;
     ASSERT_TRUE(importMidi(makeMidi(ticks, 250000), ev, error)) << error;
@@ -186,8 +191,10 @@ TEST(MidiImport, BadFilesAreRefusedWithAReason) {
 TEST(MidiImport, CorruptedFilesNeverCrashAndKeepTimeOrder) {
     std::vector<SongEvent> ticks;
     for (int i = 0; i < 40; ++i) {
-        ticks.push_back({i * 120, static_cast<uint8_t>(0x90 | (i % 3)), static_cast<uint8_t>(40 + i), 90});
-        ticks.push_back({i * 120 + 60, static_cast<uint8_t>(0x80 | (i % 3)), static_cast<uint8_t>(40 + i), 0});
+        ticks.push_back(
+            {i * 120, static_cast<uint8_t>(0x90 | (i % 3)), static_cast<uint8_t>(40 + i), 90});
+        ticks.push_back(
+            {i * 120 + 60, static_cast<uint8_t>(0x80 | (i % 3)), static_cast<uint8_t>(40 + i), 0});
     }
     const vfs::Bytes good = makeMidi(ticks, 400000);
     std::mt19937 rng(99);

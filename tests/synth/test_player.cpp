@@ -98,7 +98,9 @@ TEST(PlayerMessages, NoteForMissingChannelSlotIsIgnored) {
 
 TEST(PlayerMessages, KeyRangeFiltersNotes) {
     std::string head = monoHead(1);
-    head += "  ranges 60-70 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127\n";
+    head +=
+        "  ranges 60-70 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 0-127 "
+        "0-127 0-127 0-127\n";
     Rig rig(head + kSine);
     rig.send(0x90, 72, 100);
     EXPECT_EQ(test::rms(rig.render(50)), 0.0);
@@ -158,9 +160,12 @@ TEST(PlayerRendering, ChannelEffectsRunInSlotOrder) {
         rig.send(0x90, 40, 127);
         return rig.render(200);
     };
-    const auto ab = render("  effect slot=0 type=eMoogVCF hz=300 res=45\n  effect slot=1 type=eLPF hz=20000 res=0\n");
-    const auto ba = render("  effect slot=1 type=eMoogVCF hz=300 res=45\n  effect slot=0 type=eLPF hz=20000 res=0\n");
-    const auto same = render("  effect slot=0 type=eMoogVCF hz=300 res=45\n  effect slot=1 type=eLPF hz=20000 res=0\n");
+    const auto ab = render(
+        "  effect slot=0 type=eMoogVCF hz=300 res=45\n  effect slot=1 type=eLPF hz=20000 res=0\n");
+    const auto ba = render(
+        "  effect slot=1 type=eMoogVCF hz=300 res=45\n  effect slot=0 type=eLPF hz=20000 res=0\n");
+    const auto same = render(
+        "  effect slot=0 type=eMoogVCF hz=300 res=45\n  effect slot=1 type=eLPF hz=20000 res=0\n");
     EXPECT_EQ(ab, same);
     EXPECT_NE(ab, ba);
     EXPECT_GT(test::rms(ab), 100.0);
@@ -244,7 +249,9 @@ TEST(MusicThread, RunFollowsTheDevicePositionAndStops) {
 }
 
 std::atomic<int> gHookCount{0};
-void countHook(int, int) { gHookCount.fetch_add(1); }
+void countHook(int, int) {
+    gHookCount.fetch_add(1);
+}
 
 TEST(MusicThread, StopWithRewindWhileRunningReplaysTheSong) {
     core::ManualClock clock(0);

@@ -95,12 +95,14 @@ TEST(Reference, FiltersMatchTheFormulasInMonoAndStereoAlsoWhenBatched) {
         for (int block = 0; block < 20; ++block) {
             std::vector<std::vector<float>> bufs, want;
             for (int j = 0; j < 4; ++j) {
-                bufs.push_back(noise(static_cast<size_t>(count), static_cast<unsigned>(block * 10 + j)));
+                bufs.push_back(
+                    noise(static_cast<size_t>(count), static_cast<unsigned>(block * 10 + j)));
                 want.push_back(bufs.back());
                 for (int i = 0; i < count; ++i) {
                     const bool right = stereo && (i % 2 == 1);
                     float& w = want[j][static_cast<size_t>(i)];
-                    w = types[j] == 0 ? (right ? lpfR[j] : lpfL[j]).step(w) : (right ? moogR[j] : moogL[j]).step(w);
+                    w = types[j] == 0 ? (right ? lpfR[j] : lpfL[j]).step(w)
+                                      : (right ? moogR[j] : moogL[j]).step(w);
                 }
             }
             Effect* e[4] = {fx[0].get(), fx[1].get(), fx[2].get(), fx[3].get()};
@@ -113,7 +115,8 @@ TEST(Reference, FiltersMatchTheFormulasInMonoAndStereoAlsoWhenBatched) {
                 }
             }
             for (int j = 0; j < 4; ++j) {
-                ASSERT_EQ(bufs[j], want[j]) << "stereo " << stereo << " filter " << j << " block " << block;
+                ASSERT_EQ(bufs[j], want[j])
+                    << "stereo " << stereo << " filter " << j << " block " << block;
             }
         }
     }
@@ -128,10 +131,13 @@ struct RefOsc {
         s = s + k * c;
         c = c - k * s;
         switch (type) {
-            case 0: return stereo ? prev : s;
-            case 1: return s > 0 ? 1.0 : -1.0;
+            case 0:
+                return stereo ? prev : s;
+            case 1:
+                return s > 0 ? 1.0 : -1.0;
             case 3:
-                if (prev >= 0 && s < 0) ramp = -1;
+                if (prev >= 0 && s < 0)
+                    ramp = -1;
                 ramp = std::min(ramp + step, 1.0);
                 return ramp;
             default:
@@ -152,7 +158,8 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
                 const int n = 7;  // more than one group of four
                 std::vector<std::unique_ptr<Generator>> gens;
                 std::vector<RefOsc> left, right;
-                std::vector<std::vector<float>> bufs(n, std::vector<float>(static_cast<size_t>(count), 0.25f));
+                std::vector<std::vector<float>> bufs(
+                    n, std::vector<float>(static_cast<size_t>(count), 0.25f));
                 std::vector<std::vector<float>> want = bufs;
                 float freqs[n];
                 for (int j = 0; j < n; ++j) {
@@ -179,7 +186,8 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
                         auto& w = want[static_cast<size_t>(j)];
                         if (!stereo) {
                             for (int i = 0; i < count; ++i) {
-                                w[static_cast<size_t>(i)] += static_cast<float>(left[j].next(k, step, false) * gl);
+                                w[static_cast<size_t>(i)] +=
+                                    static_cast<float>(left[j].next(k, step, false) * gl);
                             }
                         } else {
                             for (int i = 0; i < count; i += 2) {
@@ -203,7 +211,8 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
                             g[j]->render(b[j], count, freqs[j]);
                         }
                     }
-                    ASSERT_EQ(bufs, want) << "type " << type << " stereo " << stereo << " spread " << spread;
+                    ASSERT_EQ(bufs, want)
+                        << "type " << type << " stereo " << stereo << " spread " << spread;
                 }
             }
         }
@@ -214,17 +223,21 @@ TEST(Reference, StagedMixerMatchesChannelAfterChannel) {
     // Two identical players; one renders through the mixer, the other is
     // rendered here one channel at a time with the plain instrument and
     // effect calls, then summed, scaled and smoothed by hand.
-    const std::string text = test::monoHead(3, true) +
-                             "cefx channel=0\n  effect slot=0 type=eLPF hz=3000 res=30\n  effect slot=2 type=eMoogVCF hz=9000 res=10\n"
-                             "cefx channel=2\n  effect slot=0 type=eMoogVCF hz=1500 res=40\n"
-                             "inst name=a index=0 channel=0 lforate=200 lfodest=5 lfodepth=50\n"
-                             "  gen slot=0 type=gSaw spread=30\n  gen slot=1 type=gSine pitch=12\n"
-                             "  fx slot=0 type=eMoogVCF cutoff=30 resonance=30 cutdepth=20\n  fx slot=1 type=eLPF cutoff=80\n"
-                             "  amp 5:1 300:0.4 200:0\n"
-                             "inst name=b index=1 channel=1\n  gen slot=0 type=gSquare\n  gen slot=2 type=gTriangle spread=12\n"
-                             "  pan 100:0.8 100:-0.8\n"
-                             "inst name=c index=2 channel=2\n  gen slot=0 type=gNoice level=40\n  gen slot=1 type=gSaw\n"
-                             "  fx slot=0 type=eLPF cutoff=50 resonance=20\n";
+    const std::string text =
+        test::monoHead(3, true) +
+        "cefx channel=0\n  effect slot=0 type=eLPF hz=3000 res=30\n  effect slot=2 type=eMoogVCF "
+        "hz=9000 res=10\n"
+        "cefx channel=2\n  effect slot=0 type=eMoogVCF hz=1500 res=40\n"
+        "inst name=a index=0 channel=0 lforate=200 lfodest=5 lfodepth=50\n"
+        "  gen slot=0 type=gSaw spread=30\n  gen slot=1 type=gSine pitch=12\n"
+        "  fx slot=0 type=eMoogVCF cutoff=30 resonance=30 cutdepth=20\n  fx slot=1 type=eLPF "
+        "cutoff=80\n"
+        "  amp 5:1 300:0.4 200:0\n"
+        "inst name=b index=1 channel=1\n  gen slot=0 type=gSquare\n  gen slot=2 type=gTriangle "
+        "spread=12\n"
+        "  pan 100:0.8 100:-0.8\n"
+        "inst name=c index=2 channel=2\n  gen slot=0 type=gNoice level=40\n  gen slot=1 type=gSaw\n"
+        "  fx slot=0 type=eLPF cutoff=50 resonance=20\n";
     test::Rig a(text), b(text);
     for (auto* rig : {&a, &b}) {
         for (int c = 0; c < 3; ++c) {

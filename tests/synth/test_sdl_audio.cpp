@@ -14,7 +14,7 @@ namespace kvx::synth {
 namespace {
 
 class SdlAudio : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 0); }
 };
 
@@ -51,8 +51,8 @@ TEST_F(SdlAudio, StarvedQueueIsRefilledWithSilence) {
 
 TEST_F(SdlAudio, LivePlayerRendersOnTheMusicThread) {
     Player player(platform::makeSdlAudioDevice());
-    ASSERT_TRUE(player.parseConfig(test::compileText(test::monoHead() +
-                                                     "inst name=s index=0 channel=0\n  gen type=gSine\n")));
+    ASSERT_TRUE(player.parseConfig(
+        test::compileText(test::monoHead() + "inst name=s index=0 channel=0\n  gen type=gSine\n")));
     ASSERT_TRUE(player.headAccepted());
     ASSERT_TRUE(player.parseSong(writeSong({{0, 0x90, 69, 127}, {100, 0x80, 69, 0}})));
     ASSERT_TRUE(startMusicThread(&player, &platform::raiseMusicThreadPriority));

@@ -138,7 +138,8 @@ TEST(SongFile, RunningTimeSaturates) {
 }
 
 TEST(SongSequencing, AdvanceHandsDueEventsInOrderAndRewindRestarts) {
-    const std::vector<SongEvent> events = {{0, 0x90, 1, 1}, {10, 0x90, 2, 1}, {10, 0x90, 3, 1}, {25, 0x90, 4, 1}};
+    const std::vector<SongEvent> events = {
+        {0, 0x90, 1, 1}, {10, 0x90, 2, 1}, {10, 0x90, 3, 1}, {25, 0x90, 4, 1}};
     const vfs::Bytes b = writeSong(events);
     Song s;
     Recorder r;

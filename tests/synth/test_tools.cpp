@@ -20,18 +20,19 @@ namespace {
 namespace fs = std::filesystem;
 
 class Tools : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kvx_tools_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() /
+               ("kvx_tools_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
     // Runs a tool with its output in a file; returns the exit status.
     int run(const std::string& tool, const std::string& args) {
-        const std::string cmd = std::string(KVX_BIN_DIR) + "/" + tool + " " + args + " > " + path("out.txt") +
-                                " 2> " + path("err.txt");
+        const std::string cmd = std::string(KVX_BIN_DIR) + "/" + tool + " " + args + " > " +
+                                path("out.txt") + " 2> " + path("err.txt");
         const int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -55,20 +56,24 @@ protected:
 const std::string kExample = std::string(KVX_SOURCE_DIR) + "/examples/music/";
 
 TEST_F(Tools, CompileDumpCompileIsByteExactAndTheShippedConfigIsCurrent) {
-    ASSERT_EQ(run("kvxsynth", "compile " + kExample + "config.txt " + path("a.sp")), 0) << text("err.txt");
+    ASSERT_EQ(run("kvxsynth", "compile " + kExample + "config.txt " + path("a.sp")), 0)
+        << text("err.txt");
     std::ifstream shipped(kExample + "config.sp", std::ios::binary);
-    const vfs::Bytes ship((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>());
+    const vfs::Bytes ship((std::istreambuf_iterator<char>(shipped)),
+                          std::istreambuf_iterator<char>());
     EXPECT_EQ(read("a.sp"), ship);
     ASSERT_EQ(run("kvxsynth", "dump " + path("a.sp")), 0);
     fs::copy_file(dir_ / "out.txt", dir_ / "dumped.txt");
     EXPECT_NE(text("dumped.txt").find("inst name=\"lead\""), std::string::npos);
-    ASSERT_EQ(run("kvxsynth", "compile " + path("dumped.txt") + " " + path("b.sp")), 0) << text("err.txt");
+    ASSERT_EQ(run("kvxsynth", "compile " + path("dumped.txt") + " " + path("b.sp")), 0)
+        << text("err.txt");
     EXPECT_EQ(read("b.sp"), read("a.sp"));
 }
 
 TEST_F(Tools, SongFromMidiDumpAndFromTextRoundTrip) {
     write("in.mid", makeMidi({{0, 0x90, 60, 100}, {480, 0x80, 60, 0}, {960, 0xB0, 7, 90}}, 500000));
-    ASSERT_EQ(run("kvxsong", "from-midi " + path("in.mid") + " " + path("a.m")), 0) << text("err.txt");
+    ASSERT_EQ(run("kvxsong", "from-midi " + path("in.mid") + " " + path("a.m")), 0)
+        << text("err.txt");
     Song s;
     const vfs::Bytes a = read("a.m");
     ASSERT_TRUE(s.parse(a.data(), a.size()));
@@ -77,17 +82,20 @@ TEST_F(Tools, SongFromMidiDumpAndFromTextRoundTrip) {
     ASSERT_EQ(run("kvxsong", "dump " + path("a.m")), 0);
     EXPECT_NE(text("out.txt").find("500 0 note-off 60 0"), std::string::npos);
     fs::copy_file(dir_ / "out.txt", dir_ / "song.txt");
-    ASSERT_EQ(run("kvxsong", "from-text " + path("song.txt") + " " + path("b.m")), 0) << text("err.txt");
+    ASSERT_EQ(run("kvxsong", "from-text " + path("song.txt") + " " + path("b.m")), 0)
+        << text("err.txt");
     EXPECT_EQ(read("b.m"), a);
     // The shipped song text makes the shipped song.
-    ASSERT_EQ(run("kvxsong", "from-text " + kExample + "song.txt " + path("c.m")), 0) << text("err.txt");
+    ASSERT_EQ(run("kvxsong", "from-text " + kExample + "song.txt " + path("c.m")), 0)
+        << text("err.txt");
     std::ifstream shipped(kExample + "music.m", std::ios::binary);
-    EXPECT_EQ(read("c.m"), vfs::Bytes((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>()));
+    EXPECT_EQ(read("c.m"), vfs::Bytes((std::istreambuf_iterator<char>(shipped)),
+                                      std::istreambuf_iterator<char>()));
 }
 
 TEST_F(Tools, RenderWritesTheRequestedLength) {
-    ASSERT_EQ(run("kvxsynth", "render " + kExample + "config.txt " + kExample + "music.m " + path("o.wav") +
-                                  " --seconds 1.5"),
+    ASSERT_EQ(run("kvxsynth", "render " + kExample + "config.txt " + kExample + "music.m " +
+                                  path("o.wav") + " --seconds 1.5"),
               0)
         << text("err.txt");
     WavData w;
@@ -103,11 +111,14 @@ TEST_F(Tools, RenderWritesTheRequestedLength) {
 }
 
 TEST_F(Tools, BadInputGivesAMessageAndNonZeroStatus) {
-    write("bad.txt", vfs::Bytes{'h', 'e', 'a', 'd', ' ', 'c', 'h', 'a', 'n', 'n', 'e', 'l', 's', '=', 'x', '\n'});
+    write("bad.txt", vfs::Bytes{'h', 'e', 'a', 'd', ' ', 'c', 'h', 'a', 'n', 'n', 'e', 'l', 's',
+                                '=', 'x', '\n'});
     EXPECT_NE(run("kvxsynth", "compile " + path("bad.txt") + " " + path("x.sp")), 0);
     EXPECT_NE(text("err.txt").find("line 1"), std::string::npos);
     EXPECT_NE(run("kvxsynth", "dump " + path("bad.txt")), 0);
-    EXPECT_NE(run("kvxsynth", "render " + path("missing.sp") + " " + path("missing.m") + " " + path("o.wav")), 0);
+    EXPECT_NE(run("kvxsynth",
+                  "render " + path("missing.sp") + " " + path("missing.m") + " " + path("o.wav")),
+              0);
     EXPECT_NE(text("err.txt").find("cannot open"), std::string::npos);
     EXPECT_NE(run("kvxsong", "from-midi " + path("bad.txt") + " " + path("x.m")), 0);
     EXPECT_NE(text("err.txt").find("MIDI"), std::string::npos);

@@ -17,7 +17,8 @@ constexpr int kTabRadius = 10;
 
 // Inside a rectangle whose corners are rounded with radius r.
 bool insideRounded(int x, int y, int left, int top, int right, int bottom, int r) {
-    if (x < left || y < top || x >= right || y >= bottom) return false;
+    if (x < left || y < top || x >= right || y >= bottom)
+        return false;
     const int cx = std::clamp(x, left + r, right - 1 - r);
     const int cy = std::clamp(y, top + r, bottom - 1 - r);
     const int dx = x - cx;
@@ -25,15 +26,19 @@ bool insideRounded(int x, int y, int left, int top, int right, int bottom, int r
     return dx * dx + dy * dy <= r * r;
 }
 
-float mixf(float a, float b, float t) { return a + (b - a) * t; }
+float mixf(float a, float b, float t) {
+    return a + (b - a) * t;
+}
 
 }  // namespace
 
 bool insideOutline(int x, int y, int width, int height) {
     // The body starts below the tab; the tab reaches into the body so that
     // only its top corners are rounded.
-    if (insideRounded(x, y, 0, kTabHeight, width, height, kBodyRadius)) return true;
-    return insideRounded(x, y, kTabLeft, 0, kTabLeft + kTabWidth, kTabHeight + kTabRadius * 2, kTabRadius);
+    if (insideRounded(x, y, 0, kTabHeight, width, height, kBodyRadius))
+        return true;
+    return insideRounded(x, y, kTabLeft, 0, kTabLeft + kTabWidth, kTabHeight + kTabRadius * 2,
+                         kTabRadius);
 }
 
 shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labelFont,
@@ -57,15 +62,17 @@ shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labe
             const float d = std::sqrt(dx * dx + dy * dy);
             const float reach = 0.12f * static_cast<float>(w);
             if (d < reach) {
-                const float wave = 0.5f + 0.5f * std::sin(d * 0.45f - static_cast<float>(x) * 0.05f);
+                const float wave =
+                    0.5f + 0.5f * std::sin(d * 0.45f - static_cast<float>(x) * 0.05f);
                 const float fade = 1.0f - d / reach;
                 r += 70.0f * wave * fade;
                 g += 110.0f * wave * fade;
                 b += 120.0f * wave * fade;
             }
-            canvas.set(x, y, shell::Color{static_cast<uint8_t>(std::min(r, 255.0f)),
-                                          static_cast<uint8_t>(std::min(g, 255.0f)),
-                                          static_cast<uint8_t>(std::min(b, 255.0f)), 255});
+            canvas.set(x, y,
+                       shell::Color{static_cast<uint8_t>(std::min(r, 255.0f)),
+                                    static_cast<uint8_t>(std::min(g, 255.0f)),
+                                    static_cast<uint8_t>(std::min(b, 255.0f)), 255});
         }
     }
 
@@ -74,12 +81,15 @@ shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labe
     const shell::Color rim{120, 150, 230, 255};
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            if (!insideOutline(x, y, w, h)) continue;
+            if (!insideOutline(x, y, w, h))
+                continue;
             bool edge = false;
             for (int dy = -2; dy <= 2 && !edge; ++dy) {
-                for (int dx = -2; dx <= 2 && !edge; ++dx) edge = !insideOutline(x + dx, y + dy, w, h);
+                for (int dx = -2; dx <= 2 && !edge; ++dx)
+                    edge = !insideOutline(x + dx, y + dy, w, h);
             }
-            if (edge) canvas.set(x, y, rim);
+            if (edge)
+                canvas.set(x, y, rim);
         }
     }
 
@@ -105,7 +115,9 @@ shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labe
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
-                                   static_cast<std::size_t>(x)) * 4 + 3;
+                                   static_cast<std::size_t>(x)) *
+                                      4 +
+                                  3;
             skin.rgba[i] = insideOutline(x, y, w, h) ? 255 : 0;
         }
     }

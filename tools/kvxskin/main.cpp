@@ -23,14 +23,17 @@ int main(int argc, char** argv) {
     options.labels = !noLabels;
 
     const auto labelFont = kvx::shell::Font::loadDefault(12);
-    const auto titleFont = kvx::shell::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
-    if (!labelFont) std::fprintf(stderr, "kvxskin: no font found, the skin gets no words\n");
+    const auto titleFont =
+        kvx::shell::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
+    if (!labelFont)
+        std::fprintf(stderr, "kvxskin: no font found, the skin gets no words\n");
 
-    const kvx::shell::SkinImage skin =
-        kvx::tools::drawSkin(options, labelFont.get(), titleFont ? titleFont.get() : labelFont.get());
+    const kvx::shell::SkinImage skin = kvx::tools::drawSkin(
+        options, labelFont.get(), titleFont ? titleFont.get() : labelFont.get());
     const std::vector<uint8_t> file = kvx::shell::encodeSkin(skin);
     std::ofstream out(output, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     if (!out.good()) {
         std::fprintf(stderr, "kvxskin: cannot write %s\n", output.c_str());
         return 1;

@@ -34,14 +34,22 @@ bool readFile(const std::string& path, Bytes& out) {
 
 const char* kindName(uint8_t status) {
     switch (status & 0xF0) {
-        case 0x80: return "note-off";
-        case 0x90: return "note-on";
-        case 0xA0: return "key-pressure";
-        case 0xB0: return "controller";
-        case 0xC0: return "program";
-        case 0xD0: return "channel-pressure";
-        case 0xE0: return "pitch-bend";
-        default: return status >= 0xF0 ? "system" : "data";
+        case 0x80:
+            return "note-off";
+        case 0x90:
+            return "note-on";
+        case 0xA0:
+            return "key-pressure";
+        case 0xB0:
+            return "controller";
+        case 0xC0:
+            return "program";
+        case 0xD0:
+            return "channel-pressure";
+        case 0xE0:
+            return "pitch-bend";
+        default:
+            return status >= 0xF0 ? "system" : "data";
     }
 }
 
@@ -63,8 +71,8 @@ int fromMidi(const std::string& in, const std::string& out) {
         std::cerr << "kvxsong: cannot write " << out << "\n";
         return 1;
     }
-    std::cerr << "kvxsong: " << events.size() << " events, " << (events.empty() ? 0 : events.back().time)
-              << " ms -> " << out << "\n";
+    std::cerr << "kvxsong: " << events.size() << " events, "
+              << (events.empty() ? 0 : events.back().time) << " ms -> " << out << "\n";
     return 0;
 }
 
@@ -74,7 +82,8 @@ int fromText(const std::string& in, const std::string& out) {
         std::cerr << "kvxsong: cannot open " << in << "\n";
         return 1;
     }
-    const char* kinds[] = {"note-off", "note-on", "key-pressure", "controller", "program", "channel-pressure", "pitch-bend"};
+    const char* kinds[] = {"note-off", "note-on",          "key-pressure", "controller",
+                           "program",  "channel-pressure", "pitch-bend"};
     std::vector<kvx::synth::SongEvent> events;
     std::string line;
     int number = 0;
@@ -89,15 +98,16 @@ int fromText(const std::string& in, const std::string& out) {
         }
         std::string rest;
         if (!(words >> channel >> kind >> d1 >> d2) || (words >> rest)) {
-            std::cerr << "kvxsong: " << in << ": line " << number << ": expected time channel message data1 data2\n";
+            std::cerr << "kvxsong: " << in << ": line " << number
+                      << ": expected time channel message data1 data2\n";
             return 1;
         }
         int k = -1;
         for (int i = 0; i < 7; ++i) {
             k = kind == kinds[i] ? i : k;
         }
-        if (k < 0 || time < 0 || time > INT32_MAX || channel < 0 || channel > 15 || d1 < 0 || d1 > 127 || d2 < 0 ||
-            d2 > 127 || (!events.empty() && time < events.back().time)) {
+        if (k < 0 || time < 0 || time > INT32_MAX || channel < 0 || channel > 15 || d1 < 0 ||
+            d1 > 127 || d2 < 0 || d2 > 127 || (!events.empty() && time < events.back().time)) {
             std::cerr << "kvxsong: " << in << ": line " << number << ": bad value (message " << kind
                       << ", channel 0-15, data 0-127, times rising)\n";
             return 1;
@@ -125,11 +135,14 @@ int dump(const std::string& in) {
         std::cerr << "kvxsong: " << in << " is not a song (no kvx::song magic)\n";
         return 1;
     }
-    const uint32_t declared = bytes.size() >= 15 ? (bytes[11] | bytes[12] << 8 | bytes[13] << 16 | static_cast<uint32_t>(bytes[14]) << 24) : 0;
-    std::printf("# %zu events (header says %u)\n# time_ms channel message data1 data2\n", song.events().size(),
-                declared);
+    const uint32_t declared = bytes.size() >= 15 ? (bytes[11] | bytes[12] << 8 | bytes[13] << 16 |
+                                                    static_cast<uint32_t>(bytes[14]) << 24)
+                                                 : 0;
+    std::printf("# %zu events (header says %u)\n# time_ms channel message data1 data2\n",
+                song.events().size(), declared);
     for (const auto& e : song.events()) {
-        std::printf("%d %d %s %d %d\n", e.time, e.status & 0x0F, kindName(e.status), e.data1, e.data2);
+        std::printf("%d %d %s %d %d\n", e.time, e.status & 0x0F, kindName(e.status), e.data1,
+                    e.data2);
     }
     return 0;
 }
@@ -140,7 +153,8 @@ int main(int argc, char** argv) {
     CLI::App app{"kvxsong: convert MIDI files into kvx songs and print songs"};
     app.require_subcommand(1);
     std::string in, out;
-    auto* m = app.add_subcommand("from-midi", "convert a Standard MIDI File (format 0 or 1) into a song");
+    auto* m =
+        app.add_subcommand("from-midi", "convert a Standard MIDI File (format 0 or 1) into a song");
     m->add_option("IN.mid", in, "MIDI file")->required();
     m->add_option("OUT.m", out, "song file to write")->required();
     auto* d = app.add_subcommand("dump", "print the events of a song");

@@ -46,7 +46,9 @@ bool writeFile(const std::string& path, const Bytes& data) {
     return true;
 }
 
-bool isChunkFile(const Bytes& b) { return b.size() >= 11 && std::equal(b.begin(), b.begin() + 11, "kvx::chunks"); }
+bool isChunkFile(const Bytes& b) {
+    return b.size() >= 11 && std::equal(b.begin(), b.begin() + 11, "kvx::chunks");
+}
 
 // A binary configuration, or a text one compiled on the way.
 bool loadConfigBytes(const std::string& path, Bytes& out) {
@@ -95,7 +97,8 @@ int dump(const std::string& in) {
     return 0;
 }
 
-int render(const std::string& configPath, const std::string& songPath, const std::string& outPath, double seconds) {
+int render(const std::string& configPath, const std::string& songPath, const std::string& outPath,
+           double seconds) {
     using namespace kvx::synth;
     Bytes config, song;
     if (!loadConfigBytes(configPath, config) || !readFile(songPath, song)) {
@@ -124,7 +127,8 @@ int render(const std::string& configPath, const std::string& songPath, const std
     const auto totalMs = static_cast<uint32_t>(std::min(seconds, kMaxSeconds) * 1000.0);
     const bool terminal = isatty(STDERR_FILENO) != 0;
     std::vector<int16_t> samples;
-    samples.reserve(static_cast<size_t>(std::min<uint32_t>(totalMs, 600000)) * 45 * (player.settings().stereo ? 2 : 1));
+    samples.reserve(static_cast<size_t>(std::min<uint32_t>(totalMs, 600000)) * 45 *
+                    (player.settings().stereo ? 2 : 1));
     const auto start = std::chrono::steady_clock::now();
     player.play();
     for (uint32_t ms = 0; ms < totalMs;) {
@@ -136,7 +140,8 @@ int render(const std::string& configPath, const std::string& songPath, const std
             std::fprintf(stderr, "\rrendering %7.1f / %.1f s", ms / 1000.0, totalMs / 1000.0);
         }
     }
-    const double cpu = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (terminal) {
         std::fprintf(stderr, "\n");
     }
@@ -145,8 +150,8 @@ int render(const std::string& configPath, const std::string& songPath, const std
         return 1;
     }
     const double audio = static_cast<double>(samples.size()) / channels / kSampleRate;
-    std::fprintf(stderr, "kvxsynth: %.2f s of audio in %.2f s (%.0fx real time) -> %s\n", audio, cpu,
-                 cpu > 0 ? audio / cpu : 0.0, outPath.c_str());
+    std::fprintf(stderr, "kvxsynth: %.2f s of audio in %.2f s (%.0fx real time) -> %s\n", audio,
+                 cpu, cpu > 0 ? audio / cpu : 0.0, outPath.c_str());
     return 0;
 }
 
@@ -158,7 +163,8 @@ int main(int argc, char** argv) {
 
     std::string in, out, song;
     double seconds = 0.0;
-    auto* c = app.add_subcommand("compile", "compile a text configuration into a binary one (config.sp)");
+    auto* c =
+        app.add_subcommand("compile", "compile a text configuration into a binary one (config.sp)");
     c->add_option("CONFIG.txt", in, "text configuration")->required();
     c->add_option("OUT.sp", out, "binary configuration to write")->required();
     auto* d = app.add_subcommand("dump", "print a binary configuration as text");
@@ -167,7 +173,8 @@ int main(int argc, char** argv) {
     r->add_option("CONFIG", in, "configuration (binary, or text)")->required();
     r->add_option("SONG", song, "song file (kvx::song)")->required();
     r->add_option("OUT.wav", out, "WAV file to write")->required();
-    r->add_option("--seconds", seconds, "length to render (default: the song plus 2 s; at most 6 hours)")
+    r->add_option("--seconds", seconds,
+                  "length to render (default: the song plus 2 s; at most 6 hours)")
         ->check(CLI::Range(0.001, kMaxSeconds));
 
     CLI11_PARSE(app, argc, argv);
