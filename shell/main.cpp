@@ -80,11 +80,15 @@ int main(int argc, char** argv) {
     app.add_option("--pack", packFile, "Read the show from this pack file")->excludes(dataOpt);
     auto* winOpt = app.add_flag("--windowed", windowed, "Play in a window");
     app.add_flag("--fullscreen", fullscreen, "Play full screen")->excludes(winOpt);
-    app.add_option("--mode", mode, "Display mode WxH or WxH:BITS (default 800x600:32)");
-    app.add_option("--quality", quality, "Offscreen buffer scale, 0.25 to 4.0 (default 1.0)")
-        ->check(CLI::Range(0.25f, 4.0f));
+    auto* fullOpt = app.get_option("--fullscreen");
+    auto* modeOpt =
+        app.add_option("--mode", mode, "Display mode WxH or WxH:BITS (default 800x600:32)");
+    auto* qualityOpt =
+        app.add_option("--quality", quality, "Offscreen buffer scale, 0.25 to 4.0 (default 1.0)")
+            ->check(CLI::Range(0.25f, 4.0f));
     app.add_flag("--no-launcher", noLauncher,
-                 "Skip the launcher dialog: use the flags above or its defaults");
+                 "Skip the launcher dialog: use its defaults (any of the display "
+                 "flags above skips it too)");
     app.add_flag("--check", check, "Parse the script, report it and exit");
     app.add_flag("--headless", headless,
                  "No display and no audio device: offscreen GL, progress and summary");
@@ -95,6 +99,12 @@ int main(int argc, char** argv) {
     app.add_option("--screenshot", screenshot, "Write one frame as PNG, then end");
     app.add_option("--screenshot-at", screenshotAt, "Show time of --screenshot in ms (default 0)");
     CLI11_PARSE(app, argc, argv);
+    // A display flag is already the choice the launcher would ask for.
+    for (const CLI::Option* displayFlag : {winOpt, fullOpt, modeOpt, qualityOpt}) {
+        if (displayFlag->count() > 0) {
+            noLauncher = true;
+        }
+    }
 
     // The data source.
     if (!packFile.empty()) {
