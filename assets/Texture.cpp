@@ -6,6 +6,9 @@
 namespace kvx::assets {
 
 int uploadTexture(const Image& image) {
+    // Texturing is switched on for every loaded picture, also one that then
+    // turns out to have a pixel size GL cannot take.
+    glEnable(GL_TEXTURE_2D);
     GLenum format = 0;
     if (image.bytesPerPixel == 4) {
         format = GL_RGBA;
@@ -14,7 +17,6 @@ int uploadTexture(const Image& image) {
     } else {
         return 0;  // no name is generated for a picture GL cannot take
     }
-    glEnable(GL_TEXTURE_2D);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);

@@ -25,11 +25,14 @@ int32_t wrapSine(int64_t k) {
     return static_cast<int32_t>(r < 0 ? r + PlasmaLayer::kSineSize : r);
 }
 
-// A phase step truncated toward zero and reduced into the table; the
-// reduction keeps absurd speeds from overflowing the phase.
-int64_t phaseStep(int32_t speed, float step) {
-    const double moved = std::trunc(static_cast<double>(static_cast<float>(speed) * step));
-    return static_cast<int64_t>(std::fmod(moved, PlasmaLayer::kSineSize));
+// A phase step, speed x dt x 0.1 in single precision and in that order
+// (the speed times the time first, then the tenth), truncated toward zero
+// and reduced into the table; the reduction keeps absurd speeds from
+// overflowing the phase.
+int64_t phaseStep(int32_t speed, unsigned dt) {
+    const float moved = static_cast<float>(speed) * static_cast<float>(dt) * 0.1f;
+    return static_cast<int64_t>(std::fmod(std::trunc(static_cast<double>(moved)),
+                                          static_cast<double>(PlasmaLayer::kSineSize)));
 }
 
 // The truncated term sum; sums beyond the int range (absurd weights) saturate.
@@ -131,9 +134,8 @@ bool PlasmaLayer::prepare() {
 void PlasmaLayer::advance(unsigned dt) {
     // Speeds are table steps per 10 ms; each frame truncates on its own, so
     // a 9 ms frame at speed 1 moves nothing.
-    const float step = static_cast<float>(dt) * 0.1f;
-    phase1 = wrapSine(phase1 + phaseStep(steps[0], step));
-    phase3 = wrapSine(phase3 + phaseStep(steps[1], step));
+    phase1 = wrapSine(phase1 + phaseStep(steps[0], dt));
+    phase3 = wrapSine(phase3 + phaseStep(steps[1], dt));
 
     const int n = preparedSize_;
     int64_t k3 = phase3;

@@ -166,7 +166,6 @@ std::unique_ptr<Window> Window::create(const char* title, int width, int height,
             SDL_SetError("display mode %dx%d:%d not available", width, height, bits);
             return fail("full screen");
         }
-        SDL_ShowCursor(SDL_DISABLE);
     }
     impl->context = SDL_GL_CreateContext(impl->window);
     if (impl->context == nullptr) {
@@ -174,6 +173,11 @@ std::unique_ptr<Window> Window::create(const char* title, int width, int height,
     }
     if (SDL_GL_MakeCurrent(impl->window, impl->context) != 0) {
         return fail("GL make-current");
+    }
+    // Hidden only once nothing can fail any more: a failed creation leaves
+    // the cursor as it found it (the Window's destructor shows it again).
+    if (reallyFull) {
+        SDL_ShowCursor(SDL_DISABLE);
     }
     SDL_ShowWindow(impl->window);
     SDL_RaiseWindow(impl->window);
@@ -224,6 +228,12 @@ void pushEscapePress() {
     event.key.state = SDL_PRESSED;
     event.key.keysym.sym = SDLK_ESCAPE;
     event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    SDL_PushEvent(&event);
+}
+
+void pushQuitRequest() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
     SDL_PushEvent(&event);
 }
 

@@ -72,6 +72,8 @@ void* glProcAddress(const char* name);
 bool escapePressed();
 // Queues an Escape key press as the keyboard would (tests, scripted runs).
 void pushEscapePress();
+// Queues a quit request as closing the window does (tests, scripted runs).
+void pushQuitRequest();
 // Takes at most one message from the queue and handles it. Returns false
 // when the queue was empty. A quit request is not acted on here.
 bool pumpOneMessage();

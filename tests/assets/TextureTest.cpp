@@ -128,5 +128,18 @@ TEST_F(TextureTest, FailuresGiveMinusOneAndZero) {
     EXPECT_EQ(loadTexture("short.tga"), -1);
 }
 
+TEST_F(TextureTest, TexturingIsSwitchedOnOnceAnImageLoaded) {
+    // A file that cannot be loaded changes nothing.
+    glDisable(GL_TEXTURE_2D);
+    EXPECT_EQ(loadTexture("missing.tga"), -1);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    // An image that loads switches 2D texturing on, even when its pixel
+    // size then makes the upload give up.
+    write("grey.tga", makeTga(4, 4, 8, [](int, int, int) { return 0; }));
+    EXPECT_EQ(loadTexture("grey.tga"), 0);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    glDisable(GL_TEXTURE_2D);
+}
+
 }  // namespace
 }  // namespace kvx::assets

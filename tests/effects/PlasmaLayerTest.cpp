@@ -91,6 +91,20 @@ TEST(PlasmaLayer, PhasesMoveInWholeStepsPerFrame) {
     EXPECT_EQ(p->phase4, 0);
 }
 
+TEST(PlasmaLayer, PhaseStepTakesSpeedTimesTimeBeforeTheTenth) {
+    // 471 x 20489 = 9650319; times the single-precision tenth that is
+    // 965031.94, which truncates to 965031 (phase 423 in the table). Taking
+    // the tenth of the time first rounds 2048.9 up and gives 965032.
+    layers::LayerDesc d = withGrid(6);
+    addInt(d, "addop1", 471);
+    addInt(d, "addop2", -471);
+    auto p = makePlasma(d);
+    ASSERT_TRUE(p);
+    p->advance(20489);
+    EXPECT_EQ(p->phase1, 423);
+    EXPECT_EQ(p->phase3, 512 - 423);  // toward zero: -965031
+}
+
 TEST(PlasmaLayer, NegativeSpeedsWrapIntoTheTable) {
     layers::LayerDesc d = withGrid(6);
     addInt(d, "addop1", -3);

@@ -192,6 +192,39 @@ TEST_F(CompositorTest, FrameLoopReleasesBindingsAfterDraw) {
     EXPECT_FALSE(compositor_->targetBuffer(2).bound());
 }
 
+TEST_F(CompositorTest, BufferTexturesRepeatOutsideTheUnitSquare) {
+    // The picture so far: red over the top half of the layer space, green
+    // over the bottom half.
+    LayerList layers;
+    layers.push_back(std::make_unique<RectLayer>(0, 0, 512, 256, layers::Colour{1, 0, 0, 1}));
+    layers.push_back(std::make_unique<RectLayer>(0, 256, 512, 512, layers::Colour{0, 1, 0, 1}));
+    layers[1]->blendMode = BlendMode::Normal;
+    // A reader lays the accumulation texture over its area with t running
+    // from 0 down to -1: with the texture's default repeat wrapping that
+    // shows the picture upside down, not the edge row smeared over it.
+    auto reader = std::make_unique<RectLayer>(0, 0, 0, 0, layers::Colour{0, 0, 0, 0});
+    reader->blendMode = BlendMode::Overwrite;
+    reader->onDraw = [](RectLayer& self) {
+        glEnable(GL_TEXTURE_2D);
+        self.bindAccumTexture();
+        glColor4f(1, 1, 1, 1);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0);
+        glVertex2f(0, 0);
+        glTexCoord2f(1, 0);
+        glVertex2f(512, 0);
+        glTexCoord2f(1, -1);
+        glVertex2f(512, 512);
+        glTexCoord2f(0, -1);
+        glVertex2f(0, 512);
+        glEnd();
+    };
+    layers.push_back(std::move(reader));
+    const int h = window_->height();
+    EXPECT_TRUE(near(frame(layers, 0.25f, 0, 32, 6), 0, 1, 0));
+    EXPECT_TRUE(near(readPixel(32, h - 7, h), 1, 0, 0));
+}
+
 TEST_F(CompositorTest, SmallBufferBeginAndEndNest) {
     LayerList layers;
     layers.push_back(fade({1, 1, 1, 1}, BlendMode::Normal));

@@ -100,6 +100,17 @@ TEST_F(ShowTest, EscapeEndsTheShowAtOnce) {
     EXPECT_EQ(stats_.frames, 0u);
 }
 
+TEST_F(ShowTest, ClosingTheWindowDoesNotEndTheShow) {
+    script(layer("fadelayer", 0, 150), 150);
+    const int before = platform::quitRequests();
+    platform::pushQuitRequest();
+    EXPECT_EQ(runShow(options_, &stats_), 0) << stats_.error;
+    // The request was taken from the queue, yet the show ran to its end.
+    EXPECT_EQ(platform::quitRequests(), before + 1);
+    EXPECT_FALSE(stats_.escaped);
+    EXPECT_GT(stats_.showTime, 150u);
+}
+
 TEST_F(ShowTest, MissingOrBrokenScriptFailsWithStatusOne) {
     EXPECT_EQ(runShow(options_, &stats_), 1);
     EXPECT_FALSE(stats_.error.empty());
