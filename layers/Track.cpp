@@ -81,9 +81,10 @@ void Track::writeBlend(const Keyframe& a, const Keyframe& b, float t, double f, 
         return;
     }
     // s rises from 0 at f = 0 to 0.5 at f = 0.5 and falls back to 0 at 1;
-    // the first half moves away from a, the second half towards b.
+    // the first half moves away from a, the second half towards b. The
+    // constants are floats but f stays double all the way into the sine.
     const float s =
-        0.5f - 0.5f * std::fabs(std::sin(static_cast<float>(f) * 3.1415927f + 1.5707963f));
+        static_cast<float>(0.5f - 0.5f * std::fabs(std::sin(f * 3.1415927f + 1.5707963f)));
     const bool firstHalf = f < 0.5;
     if (floatOut_ != nullptr) {
         const float va = a.valueAt(t);

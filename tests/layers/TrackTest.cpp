@@ -1,6 +1,8 @@
 // Track interpolation, keyframe advance and outputs.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "layers/Track.h"
 
 namespace kvx::layers {
@@ -139,6 +141,22 @@ TEST(Track, SmoothSegmentAtDocumentedPoints) {
     t.update(1);
     EXPECT_FLOAT_EQ(o.f, 10.0f);
     EXPECT_EQ(o.i, 10);
+}
+
+TEST(Track, SmoothSegmentFollowsItsCurveRightAfterTheStart) {
+    // The fraction stays in double precision on its way into the sine, so
+    // the first milliseconds of a slow ease-in follow 0.5 - 0.5 cos(pi f)
+    // closely instead of jittering with the rounding of a float argument.
+    for (uint32_t at : {1u, 2u, 4u}) {
+        Track t = segment(InterpSmooth);
+        float f = -1.0f;
+        t.bindFloat(&f);
+        t.update(0);
+        t.update(at);
+        const double frac = at / 1000.0;
+        const double curve = 10.0 * (0.5 - 0.5 * std::cos(3.14159265358979 * frac));
+        EXPECT_NEAR(f, curve, curve * 1e-4) << "at " << at;
+    }
 }
 
 TEST(Track, FallingSmoothSegmentTruncatesTheDistanceFromItsStart) {

@@ -172,6 +172,17 @@ TEST_F(ParserTest, ParamStatementsAndBrackets) {
     EXPECT_EQ(demo_->diagnostic()->column, 46);
 }
 
+TEST_F(ParserTest, EmptyParameterValueIsFiledAsNone) {
+    layers::LayerDesc d;
+    ASSERT_TRUE(layer("<LAYER>$TYPE=\"plasma\";<PARAM> a = ; b{500} = ; </PARAM></LAYER>", d));
+    ASSERT_EQ(d.paramCount(), 2);
+    EXPECT_EQ(d.findTrack("a").current().kind, ValueKind::None);
+    const layers::Track b = d.findTrack("b");
+    EXPECT_EQ(b.current().kind, ValueKind::None);
+    EXPECT_EQ(b.current().time, 500u);
+    EXPECT_EQ(b.current().interpolation, layers::InterpLinear);
+}
+
 TEST_F(ParserTest, LayerTypeFromANumberIsEmpty) {
     layers::LayerDesc d;
     ASSERT_TRUE(layer("<LAYER>$TYPE=5;</LAYER>", d));
