@@ -302,6 +302,19 @@ class Noise final : public GeneratorBase {
     void noteOn(double, int level, int pan, int, void*) override { noteOnGains(level, pan); }
 
     void render(float* buffer, int count, float) override {
+        // A request longer than the table is played in pieces that fit it
+        // (an even size, so stereo frames stay whole).
+        constexpr int kPiece = kNoiseSize - 2;
+        while (count > kNoiseSize - 1) {
+            renderPiece(buffer, kPiece);
+            buffer += kPiece;
+            count -= kPiece;
+        }
+        renderPiece(buffer, count);
+    }
+
+  private:
+    void renderPiece(float* buffer, int count) {
         const float* noise = noiseTable();
         if (index_ + count > kNoiseSize - 1) {
             index_ = 0;
@@ -319,7 +332,6 @@ class Noise final : public GeneratorBase {
         }
     }
 
-  private:
     int index_ = 0;
 };
 

@@ -25,6 +25,9 @@ bool Mixer::create(int count, int blockFloats, bool isStereo) {
 
 void Mixer::render(float* buffer, int count) {
     count = std::min(count, static_cast<int>(raw_.size()) - 4);
+    if (count <= 0) {
+        return;  // no channels created: no room for a block
+    }
     std::fill(buffer, buffer + count, 0.0f);
     // Channels are independent until they are summed. Each channel's
     // processing after its instrument is a chain of stages: the instrument's

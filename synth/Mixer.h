@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -53,9 +54,9 @@ class Mixer {
 };
 
 // Converts one float to a 16-bit sample: v * 32767, clamped, truncated toward
-// zero. NaN and infinities become silence.
+// zero. NaN and infinities become silence; huge finite values are clipped.
 inline int16_t toSample(float v) {
-    if (!(v > -1e30f && v < 1e30f)) {
+    if (!std::isfinite(v)) {
         return 0;
     }
     float s = v * 32767.0f;

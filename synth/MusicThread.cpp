@@ -54,6 +54,20 @@ void stopMusicThread(Player* player) {
     s.player = nullptr;
 }
 
+void releaseMusicThread(Player* player) {
+    MusicThreadState& s = state();
+    if (player == nullptr || s.player != player || !s.thread.joinable()) {
+        return;
+    }
+    player->requestStop();
+    if (s.thread.get_id() == std::this_thread::get_id()) {
+        s.thread.detach();  // destroyed from its own thread: it cannot join itself
+    } else {
+        s.thread.join();
+    }
+    s.player = nullptr;
+}
+
 bool musicThreadRunning() {
     return state().thread.joinable();
 }

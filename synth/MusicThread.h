@@ -20,5 +20,8 @@ using RaisePriorityFn = void (*)();
 bool startMusicThread(Player* player, RaisePriorityFn raisePriority = nullptr);
 void stopMusicThread(Player* player);
 bool musicThreadRunning();
+// Called by a player's destructor: when the music thread runs that player,
+// it is asked to stop and joined, so no thread outlives its player.
+void releaseMusicThread(Player* player);
 
 }  // namespace kvx::synth

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "synth/Denormals.h"
+#include "synth/MusicThread.h"
 
 namespace kvx::synth {
 
@@ -66,6 +67,12 @@ void Player::run() {
     const int blockFloats = settings_.blockFloats;
     const uint32_t ringSize = static_cast<uint32_t>(blockFloats) * kRingBlocks;
     renderIndex_ = -1;
+    // The device counts played bytes in 32 bits, which wrap after hours, and
+    // 2^32 is no whole number of rings. Summing the steps between readings
+    // keeps the play position continuous; a step backwards is ignored.
+    uint64_t played = 0;
+    uint32_t lastBytes = 0;
+    bool havePosition = false;
     uint32_t last = clock_->now();
     running_.store(true, std::memory_order_release);  // the song's clock has started
     while (!stopRequested_.load(std::memory_order_relaxed)) {
@@ -73,7 +80,15 @@ void Player::run() {
         // rendered, but the song (and so the beat) still advances.
         uint32_t bytes = 0;
         if (accepted_ && device_ && device_->position(bytes)) {
-            const uint32_t samples = bytes / 2;
+            const uint32_t step = bytes - lastBytes;
+            if (!havePosition) {
+                played = bytes;
+            } else if (step < 0x80000000u) {
+                played += step;
+            }
+            lastBytes = bytes;
+            havePosition = true;
+            const uint64_t samples = played / 2;
             const int playBlock =
                 static_cast<int>((samples % ringSize) / static_cast<uint32_t>(blockFloats));
             while (renderIndex_ != playBlock) {
@@ -105,6 +120,8 @@ void Player::run() {
 
 Player::~Player() {
     requestStop();
+    // A music thread started on this player ends here, not after it.
+    releaseMusicThread(this);
     // Only a music thread that is really inside run() can be waited for;
     // one that never started would otherwise be waited for forever.
     while (running_.load(std::memory_order_acquire)) {

@@ -25,8 +25,9 @@
 // before run() starts. Afterwards the main thread only calls play, stop,
 // requestStop, isPlaying and hasFinished (atomic flags; a rewind asked for by
 // stop(true) is carried out by the music thread before its next song step);
-// everything else, including the note-on hook, runs on the music thread. A
-// player must outlive its music thread: stopMusicThread before destroying it.
+// everything else, including the note-on hook, runs on the music thread.
+// Call stopMusicThread before destroying a player; a destructor that finds
+// its music thread still running stops and joins it.
 #pragma once
 
 #include <atomic>

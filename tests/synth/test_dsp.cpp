@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "SynthTestUtil.h"
@@ -96,6 +97,32 @@ TEST(Generators, NoiseIsIndependentOfPitchAndInRange) {
     }
     EXPECT_EQ(generatorTypeByName("gNoice"), 2);
     EXPECT_EQ(generatorTypeByName("gNoise"), -1);
+}
+
+TEST(Generators, NoiseLongerThanItsTableStaysInsideIt) {
+    // A request longer than the table is played in pieces that each fit it:
+    // the second piece starts over at the table's beginning.
+    Settings mono;
+    auto g = makeGenerator(2, mono);
+    g->noteOn(0.0, 127, 0, 0, nullptr);
+    g->setGains(1.0f, 1.0f);
+    std::vector<float> out(60000, 0.0f);
+    g->render(out.data(), static_cast<int>(out.size()), 440.0f);
+    const float* table = noiseTable();
+    const size_t piece = kNoiseSize - 2;
+    for (size_t i = 0; i < out.size(); ++i) {
+        ASSERT_EQ(out[i], table[i < piece ? i : i - piece]) << i;
+    }
+    Settings stereo;
+    stereo.setStereo(true);
+    auto s = makeGenerator(2, stereo);
+    s->noteOn(0.0, 127, 0, 0, nullptr);
+    s->setGains(1.0f, 1.0f);
+    std::vector<float> both(120000, 0.0f);
+    s->render(both.data(), static_cast<int>(both.size()), 440.0f);
+    for (size_t i = 0; i < both.size(); ++i) {
+        ASSERT_EQ(both[i], table[i % piece]) << i;
+    }
 }
 
 TEST(Envelope, SlopesSamplesAndSeventeenthPointRefused) {
@@ -295,6 +322,11 @@ TEST(Mixer, SixteenBitConversion) {
     EXPECT_EQ(toSample(std::nanf("")), 0);
     EXPECT_EQ(toSample(INFINITY), 0);
     EXPECT_EQ(toSample(-INFINITY), 0);
+    // Huge but finite values are clipped like any other loud sample.
+    EXPECT_EQ(toSample(1e31f), 32767);
+    EXPECT_EQ(toSample(-1e31f), -32768);
+    EXPECT_EQ(toSample(std::numeric_limits<float>::max()), 32767);
+    EXPECT_EQ(toSample(-std::numeric_limits<float>::max()), -32768);
 }
 
 TEST(Mixer, SmoothingContinuesAcrossBlocks) {
@@ -315,6 +347,20 @@ TEST(Mixer, SmoothingContinuesAcrossBlocks) {
     EXPECT_FLOAT_EQ(block[3], 16.0f * 0.25f);
     EXPECT_FLOAT_EQ(block[4], 0.0f);
     EXPECT_EQ(m.oldHistory[0], 4.0f);
+}
+
+TEST(Mixer, MixerWithoutChannelsRendersNothingAndReturns) {
+    // A mixer whose channels were never created has no room for a block: it
+    // must leave the buffer alone instead of clearing before its start.
+    Mixer m;
+    std::vector<float> block(256, 0.5f);
+    m.render(block.data(), 256);
+    for (float v : block) {
+        EXPECT_EQ(v, 0.5f);
+    }
+    ASSERT_FALSE(m.create(0, 256, false));
+    m.render(block.data(), 256);
+    EXPECT_EQ(block[0], 0.5f);
 }
 
 }  // namespace

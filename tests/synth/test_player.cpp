@@ -248,6 +248,55 @@ TEST(MusicThread, RunFollowsTheDevicePositionAndStops) {
     stopMusicThread(&player);  // a second stop does nothing
 }
 
+// A device whose byte position starts just before its 32-bit counter wraps,
+// as a device does after hours of playing.
+class WrappingDevice final : public AudioDevice {
+  public:
+    WrappingDevice(MemoryAudioDevice* inner, uint32_t start) : inner_(inner), start_(start) {}
+    bool open(int rate, bool stereo) override { return inner_->open(rate, stereo); }
+    void write(const int16_t* s, size_t n) override { inner_->write(s, n); }
+    bool position(uint32_t& bytes) override {
+        if (!inner_->position(bytes)) {
+            return false;
+        }
+        bytes += start_;  // modulo 2^32
+        return true;
+    }
+    void reset() override { inner_->reset(); }
+    void close() override { inner_->close(); }
+
+  private:
+    MemoryAudioDevice* inner_;
+    uint32_t start_;
+};
+
+TEST(MusicThread, PositionWrapAroundKeepsRenderingInStep) {
+    core::ManualClock clock(1000);
+    auto memory = std::make_unique<MemoryAudioDevice>(&clock);
+    // A whole number of rings (10240 bytes in mono) 4096 bytes, 8 blocks,
+    // before 2^32: the wrap comes in the middle of the ring.
+    const uint32_t start = 4294963200u;
+    Player player(std::make_unique<WrappingDevice>(memory.get(), start), Player::Mode::RealTime,
+                  clock);
+    ASSERT_TRUE(player.parseConfig(test::compileText(monoHead() + kSine)));
+    ASSERT_TRUE(startMusicThread(&player));
+    // 100 ms of the virtual device: about 17 blocks played, the wrap after 8.
+    for (int i = 0; i < 10; ++i) {
+        clock.advance(10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (player.renderedFrames() < 17u * 256 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stopMusicThread(&player);
+    // Never more blocks rendered than the device played (plus the one under
+    // the play position).
+    EXPECT_GE(player.renderedFrames(), 17u * 256);
+    EXPECT_LE(player.renderedFrames(), 19u * 256);
+}
+
 std::atomic<int> gHookCount{0};
 void countHook(int, int) {
     gHookCount.fetch_add(1);
@@ -292,6 +341,24 @@ TEST(MusicThread, StopWithoutThreadDoesNothingAndPlayerDestructsWithoutThread) {
     EXPECT_FALSE(player->hasFinished());
     player.reset();  // must not wait for a thread that never ran
     SUCCEED();
+}
+
+TEST(MusicThread, DestroyingThePlayerOfARunningThreadEndsTheThread) {
+    // The player's destructor stops its loop; the thread must then be joined
+    // too, or it would outlive the player it points to and no new music
+    // thread could start.
+    auto player = std::make_unique<Player>();
+    ASSERT_TRUE(startMusicThread(player.get()));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!player->isRunning() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    player.reset();
+    EXPECT_FALSE(musicThreadRunning());
+    Player other;
+    ASSERT_TRUE(startMusicThread(&other));
+    stopMusicThread(&other);
+    EXPECT_TRUE(other.hasFinished());
 }
 
 TEST(MusicThread, PriorityFunctionRunsOnTheNewThread) {
