@@ -22,27 +22,14 @@ namespace {
 
 using namespace kvx::synth;
 
-// Counts and drops what it is given.
-class NullDevice final : public AudioDevice {
-  public:
-    bool open(int, bool) override { return true; }
-    void write(const int16_t*, size_t count) override { written += count; }
-    bool position(uint32_t& bytes) override {
-        bytes = static_cast<uint32_t>(written * 2);
-        return true;
-    }
-    void reset() override {}
-    void close() override {}
-    size_t written = 0;
-};
-
 std::unique_ptr<Player> makePlayer(const std::string& text) {
     ConfigDesc desc;
     std::string error;
     if (!parseConfigText(text, desc, error)) {
         return nullptr;
     }
-    auto player = std::make_unique<Player>(std::make_unique<NullDevice>(), Player::Mode::Lockstep);
+    auto player =
+        std::make_unique<Player>(std::make_unique<NullAudioDevice>(), Player::Mode::Lockstep);
     if (!player->parseConfig(buildConfig(desc)) || !player->headAccepted()) {
         return nullptr;
     }

@@ -69,4 +69,22 @@ class MemoryAudioDevice final : public AudioDevice {
     bool failOpen_ = false;
 };
 
+// Counts and drops what it is given; its play position is everything
+// written, so a player never waits for it (benchmarks, allocation checks).
+class NullAudioDevice final : public AudioDevice {
+  public:
+    bool open(int, bool) override { return true; }
+    void write(const int16_t*, size_t count) override { written_ += count; }
+    bool position(uint32_t& bytes) override {
+        bytes = static_cast<uint32_t>(written_ * 2);
+        return true;
+    }
+    void reset() override {}
+    void close() override {}
+    size_t written() const { return written_; }
+
+  private:
+    size_t written_ = 0;
+};
+
 }  // namespace kvx::synth

@@ -2,40 +2,18 @@
 // counted while frames of a fade (with an expression) and a plasma are drawn.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "../effects/ParamSupport.h"
 #include "GlTestSupport.h"
 #include "effects/Registry.h"
 #include "layers/LayerFactory.h"
 #include "script/Expression.h"
 #include "shell/Compositor.h"
+#include "tests/support/CountingNew.h"
 
 namespace {
-std::atomic<long> allocations{0};
 // Keeps the probe allocation from being optimised away.
 void* volatile probeSink = nullptr;
 }  // namespace
-
-// The replacements pair malloc with free on purpose; GCC cannot see that
-// both halves are replaced together.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace kvx::shell {
 namespace {
@@ -76,17 +54,17 @@ TEST(FrameLoop, AllocatesNothingPerFrame) {
         compositor.renderFrame(layers, t, 16, false);
     }
 
-    const long before = allocations.load();
+    const long before = kvx::test::allocationCount().load();
     for (; t < 16 * 120; t += 16) {
         compositor.renderFrame(layers, t, 16, false);
     }
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(kvx::test::allocationCount().load() - before, 0);
     // The counter does count: a frame that allocates is seen.
-    const long probe = allocations.load();
+    const long probe = kvx::test::allocationCount().load();
     auto* extra = new std::vector<int>(100);
     probeSink = extra->data();
     delete extra;
-    EXPECT_GE(allocations.load() - probe, 1);
+    EXPECT_GE(kvx::test::allocationCount().load() - probe, 1);
 }
 
 }  // namespace

@@ -2,49 +2,15 @@
 // player render a busy song after loading.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "SynthTestUtil.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "tests/support/CountingNew.h"
 
 namespace kvx::synth {
 namespace {
 
-class NullDevice final : public AudioDevice {
-  public:
-    bool open(int, bool) override { return true; }
-    void write(const int16_t*, size_t count) override { written += count; }
-    bool position(uint32_t& bytes) override {
-        bytes = static_cast<uint32_t>(written * 2);
-        return true;
-    }
-    void reset() override {}
-    void close() override {}
-    size_t written = 0;
-};
-
 TEST(Allocation, RenderingAllocatesNothingPerBlock) {
-    auto dev = std::make_unique<NullDevice>();
-    NullDevice* d = dev.get();
+    auto dev = std::make_unique<NullAudioDevice>();
+    NullAudioDevice* d = dev.get();
     Player player(std::move(dev), Player::Mode::Lockstep);
     std::string text =
         test::monoHead(4, true) + "cefx channel=0\n  effect slot=0 type=eLPF hz=3000 res=20\n";
@@ -70,10 +36,10 @@ TEST(Allocation, RenderingAllocatesNothingPerBlock) {
     ASSERT_TRUE(player.parseSong(writeSong(events)));
     player.play();
     player.advanceTo(50);  // first use of the tables
-    const long before = gAllocations.load();
+    const long before = kvx::test::allocationCount().load();
     player.advanceTo(2500);
-    EXPECT_EQ(gAllocations.load(), before);
-    EXPECT_GT(d->written, 2000u * 88u);
+    EXPECT_EQ(kvx::test::allocationCount().load(), before);
+    EXPECT_GT(d->written(), 2000u * 88u);
 }
 
 }  // namespace
