@@ -12,14 +12,15 @@
 #include <map>
 #include <string>
 
+#include "expr/Expression.h"
 #include "layers/LayerFactory.h"
 #include "script/Demo.h"
-#include "script/Expression.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace script = kvx::script;
+namespace expr = kvx::expr;
 namespace layers = kvx::layers;
 
 __attribute__((noinline)) float plainSin(float x) {
@@ -33,28 +34,28 @@ __attribute__((noinline)) float plainTwenty(float x) {
     return std::sin(x / 1000.0f) * std::cos(x / 500.0f) * x;
 }
 
-int countNodes(const script::ExprNode* n) {
+int countNodes(const expr::ExprNode* n) {
     if (n == nullptr) {
         return 0;
     }
-    if (auto* s = dynamic_cast<const script::SumNode*>(n)) {
+    if (auto* s = dynamic_cast<const expr::SumNode*>(n)) {
         int c = 1;
         for (const auto& t : s->terms) {
             c += countNodes(t.get());
         }
         return c;
     }
-    if (auto* p = dynamic_cast<const script::ProductNode*>(n)) {
+    if (auto* p = dynamic_cast<const expr::ProductNode*>(n)) {
         int c = 1;
         for (const auto& f : p->factors) {
             c += countNodes(f.get());
         }
         return c;
     }
-    if (auto* f = dynamic_cast<const script::FactorNode*>(n)) {
+    if (auto* f = dynamic_cast<const expr::FactorNode*>(n)) {
         return 1 + countNodes(f->operand.get());
     }
-    if (auto* fn = dynamic_cast<const script::FuncNode*>(n)) {
+    if (auto* fn = dynamic_cast<const expr::FuncNode*>(n)) {
         return 1 + countNodes(fn->argument.get());
     }
     return 1;
@@ -73,7 +74,7 @@ double nsPerCall(F&& f, int n, float& sink) {
 }
 
 void compareWithPlain(benchmark::State& state, const char* text, float (*plain)(float)) {
-    const script::Expression e = script::compileExpression(text);
+    const expr::Expression e = expr::compileExpression(text);
     double exprNs = 0.0;
     double cppNs = 0.0;
     float sink = 0.0f;

@@ -11,10 +11,6 @@
 
 #include <atomic>
 
-namespace kvx::layers {
-class Layer;
-}
-
 namespace kvx::core {
 
 struct Globals {
@@ -30,8 +26,6 @@ struct Globals {
     std::atomic<float> aspectRatio{1.3333330f};
     // How deep material files may nest their levels.
     std::atomic<int> materialLevelLimit{2};
-    // The layer being advanced or drawn (main thread only); null otherwise.
-    std::atomic<layers::Layer*> currentLayer{nullptr};
 };
 
 // The process's shared values.

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "core/String.h"
-#include "script/Expression.h"
+#include "expr/Expression.h"
 
 namespace kvx::layers {
 
@@ -35,7 +35,7 @@ struct Keyframe {
     uint32_t time = 0;  // milliseconds on the track's time axis
     int intValue = 0;
     float floatValue = 0.0f;
-    script::Expression expression;  // empty unless hasExpression
+    expr::Expression expression;  // empty unless hasExpression
     core::String text;
     Colour colour{0.0f, 0.0f, 0.0f, 0.0f};
     ValueKind kind = ValueKind::None;

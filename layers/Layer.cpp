@@ -3,6 +3,17 @@
 
 namespace kvx::layers {
 
+namespace {
+Layer* current = nullptr;  // main thread only
+}  // namespace
+
+Layer* currentLayer() {
+    return current;
+}
+void setCurrentLayer(Layer* layer) {
+    current = layer;
+}
+
 Layer::~Layer() = default;
 
 bool Layer::prepare() {

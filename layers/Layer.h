@@ -89,4 +89,10 @@ class Layer {
     std::unique_ptr<LayerGraphics> graphics_;
 };
 
+// The layer being advanced or drawn, null between layers. The frame loop sets
+// it around a layer's advance and draw; mesh rendering reads it to reach the
+// layer's buffer textures. Main thread only.
+Layer* currentLayer();
+void setCurrentLayer(Layer* layer);
+
 }  // namespace kvx::layers

@@ -127,7 +127,7 @@ Token Tokenizer::next() {
         } else {
             tok.value.kind = layers::ValueKind::Float;
             tok.value.hasExpression = true;
-            tok.value.expression = compileExpression(core::String(body));
+            tok.value.expression = expr::compileExpression(core::String(body));
         }
         return tok;
     }

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 
-#include "core/Globals.h"
 #include "shell/Blend.h"
 
 namespace kvx::shell {
@@ -139,8 +138,7 @@ void Compositor::beginFrame() {
 }
 
 void Compositor::drawLayer(layers::Layer& layer, uint32_t dt) {
-    core::Globals& g = core::globals();
-    g.currentLayer.store(&layer, std::memory_order_relaxed);
+    layers::setCurrentLayer(&layer);
     layer.updateTracks(dt);
     layer.advance(dt);
 
@@ -168,7 +166,7 @@ void Compositor::drawLayer(layers::Layer& layer, uint32_t dt) {
         buffers->releaseTargetTexture(1);
         buffers->releaseTargetTexture(2);
     }
-    g.currentLayer.store(nullptr, std::memory_order_relaxed);
+    layers::setCurrentLayer(nullptr);
 #ifndef NDEBUG
     // Debug builds name the layer that left a GL error behind.
     for (GLenum e = glGetError(); e != GL_NO_ERROR; e = glGetError()) {

@@ -14,8 +14,8 @@
 #include "core/Globals.h"
 #include "core/Timer.h"
 #include "effects/Registry.h"
+#include "expr/Beat.h"
 #include "platform/video/Video.h"
-#include "script/Beat.h"
 #include "script/Demo.h"
 #include "shell/Compositor.h"
 #include "shell/GlWindow.h"
@@ -109,7 +109,7 @@ int runShow(const ShowOptions& options, ShowStats* statsOut) {
     }
 
     // Launcher.
-    LaunchSettings settings = options.settings;
+    launcher::LaunchSettings settings = options.settings;
     if (options.launcher && !options.headless) {
         settings = options.launcher();
         if (settings.cancelled) {
@@ -229,7 +229,7 @@ int runShow(const ShowOptions& options, ShowStats* statsOut) {
                 const uint32_t time = showClock.elapsed();
                 const uint32_t dt = deltaClock.elapsed();
                 deltaClock.reset();
-                script::decayBeatPulse(dt);
+                expr::decayBeatPulse(dt);
                 // Lockstep: the notes due by this frame fire their beats now.
                 soundtrack.advanceTo(time);
 

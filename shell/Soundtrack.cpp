@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "script/Beat.h"
+#include "expr/Beat.h"
 #include "synth/AudioDevice.h"
 #include "synth/MusicThread.h"
 #include "synth/Player.h"
@@ -34,7 +34,7 @@ Soundtrack::Soundtrack(Mode mode, bool keepSamples) : mode_(mode), keep_(keepSam
     } else {
         player_ = std::make_unique<synth::Player>(liveDevice != nullptr ? liveDevice() : nullptr);
     }
-    player_->setNoteOnHook(&script::detectBeat);
+    player_->setNoteOnHook(&expr::detectBeat);
 }
 
 Soundtrack::~Soundtrack() {

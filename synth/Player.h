@@ -4,7 +4,7 @@
 //
 // Live use (the show):
 //     Player player(makeSdlAudioDevice());
-//     player.setNoteOnHook(&script::detectBeat);
+//     player.setNoteOnHook(&expr::detectBeat);
 //     if (player.loadConfig("config.sp")) { player.loadSong("music.m");
 //         startMusicThread(&player, &platform::raiseThreadPriority); }
 //     ... player.play(); ... stopMusicThread(&player);

@@ -24,7 +24,7 @@ Keyframe exprKey(uint32_t time, const char* text, int interpolation = InterpStep
     k.time = time;
     k.kind = ValueKind::Float;
     k.hasExpression = true;
-    k.expression = script::compileExpression(text);
+    k.expression = expr::compileExpression(text);
     k.interpolation = interpolation;
     return k;
 }

@@ -2,12 +2,12 @@
 // counted while frames of a fade (with an expression) and a plasma are drawn.
 #include <gtest/gtest.h>
 
-#include "../effects/ParamSupport.h"
-#include "GlTestSupport.h"
 #include "effects/Registry.h"
+#include "expr/Expression.h"
 #include "layers/LayerFactory.h"
-#include "script/Expression.h"
 #include "shell/Compositor.h"
+#include "support/GlTestSupport.h"
+#include "support/ParamSupport.h"
 #include "tests/support/CountingNew.h"
 
 namespace {
@@ -19,7 +19,7 @@ namespace kvx::shell {
 namespace {
 
 TEST(FrameLoop, AllocatesNothingPerFrame) {
-    GlWindow* window = testing::sharedWindow();
+    GlWindow* window = test::sharedWindow();
     ASSERT_NE(window, nullptr);
     effects::registerAll();
 
@@ -29,15 +29,15 @@ TEST(FrameLoop, AllocatesNothingPerFrame) {
     layers::Keyframe k;
     k.kind = layers::ValueKind::Float;
     k.hasExpression = true;
-    k.expression = script::compileExpression("sin(x / 300) * 0.5 + 0.5 + beat");
+    k.expression = expr::compileExpression("sin(x / 300) * 0.5 + 0.5 + beat");
     fade.addParam("f", layers::Track(k), 0, layers::InterpStep);
-    testing::addFloat(fade, "gf", 0.0f);
-    testing::addFloat(fade, "gf", 1.0f, 2000, layers::InterpLinear);
+    test::addFloat(fade, "gf", 0.0f);
+    test::addFloat(fade, "gf", 1.0f, 2000, layers::InterpLinear);
 
     layers::LayerDesc plasma;
     plasma.type = "plasma";
     plasma.end = 100000;
-    testing::addInt(plasma, "nPoints", 32);
+    test::addInt(plasma, "nPoints", 32);
 
     std::vector<std::unique_ptr<layers::Layer>> layers;
     layers.push_back(layers::LayerFactory::create(plasma));

@@ -4,7 +4,7 @@
 // names, parentheses, + - * /). A failing rule stops the compile; the
 // top-level sum keeps the terms completed before the error. Compiler state
 // is local to one compile, so compiles are independent of each other.
-#include "script/Expression.h"
+#include "expr/Expression.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 
 #include "core/Globals.h"
 
-namespace kvx::script {
+namespace kvx::expr {
 
 float ConstNode::evaluate(float) const {
     return value;
@@ -304,4 +304,4 @@ Expression compileExpression(const core::String& text) {
     return Expression(std::move(root), !ok);
 }
 
-}  // namespace kvx::script
+}  // namespace kvx::expr

@@ -16,7 +16,7 @@
 
 #include "core/String.h"
 
-namespace kvx::script {
+namespace kvx::expr {
 
 class ExprNode {
   public:
@@ -150,4 +150,4 @@ class Expression {
 // Always returns an Expression; see the file comment for partial results.
 Expression compileExpression(const core::String& text);
 
-}  // namespace kvx::script
+}  // namespace kvx::expr

@@ -1,11 +1,11 @@
 // Beat detection and the fall of the beat pulse; see Beat.h.
-#include "script/Beat.h"
+#include "expr/Beat.h"
 
 #include <cmath>
 
 #include "core/Globals.h"
 
-namespace kvx::script {
+namespace kvx::expr {
 
 bool isBeat(float beatEvent, int channelSlot, int note) {
     // A setting outside the int range (or NaN) matches nothing rather than
@@ -39,4 +39,4 @@ void decayBeatPulse(unsigned dt) {
     }
 }
 
-}  // namespace kvx::script
+}  // namespace kvx::expr

@@ -8,7 +8,7 @@
 // All values live in core::globals() as relaxed atomics.
 #pragma once
 
-namespace kvx::script {
+namespace kvx::expr {
 
 // Pure rule: whether a note-on is a beat for the given beat event setting.
 bool isBeat(float beatEvent, int channelSlot, int note);
@@ -21,4 +21,4 @@ void decayBeatPulse(unsigned dt);
 
 using BeatCallback = void (*)(int channelSlot, int note);
 
-}  // namespace kvx::script
+}  // namespace kvx::expr

@@ -8,9 +8,9 @@
 #include <cmath>
 
 #include "core/Globals.h"
-#include "script/Expression.h"
+#include "expr/Expression.h"
 
-namespace kvx::script {
+namespace kvx::expr {
 
 namespace {
 
@@ -306,4 +306,4 @@ float Expression::evaluate(float x) const {
     return stack[0];
 }
 
-}  // namespace kvx::script
+}  // namespace kvx::expr
