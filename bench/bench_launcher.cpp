@@ -3,15 +3,15 @@
 // below a frame's time so that dragging and hovering feel immediate.
 #include <benchmark/benchmark.h>
 
-#include "shell/launcher/Canvas.h"
-#include "shell/launcher/Font.h"
-#include "shell/launcher/LauncherDialog.h"
-#include "shell/launcher/Skin.h"
+#include "launcher/Canvas.h"
+#include "launcher/Font.h"
+#include "launcher/LauncherDialog.h"
+#include "launcher/Skin.h"
 
 namespace {
 
-kvx::shell::SkinImage benchSkin(int w, int h) {
-    kvx::shell::SkinImage s;
+kvx::launcher::SkinImage benchSkin(int w, int h) {
+    kvx::launcher::SkinImage s;
     s.width = w;
     s.height = h;
     s.bits = 32;
@@ -25,16 +25,16 @@ void BM_LauncherShapeMask(benchmark::State& state) {
     const auto skin =
         benchSkin(static_cast<int>(state.range(0)), static_cast<int>(state.range(0)) * 2 / 5);
     for (auto _ : state) {
-        auto mask = kvx::shell::buildShapeMask(skin, 500, 200);
+        auto mask = kvx::launcher::buildShapeMask(skin, 500, 200);
         benchmark::DoNotOptimize(mask.data());
     }
 }
 BENCHMARK(BM_LauncherShapeMask)->Arg(250)->Arg(500)->Arg(1000);
 
 void BM_LauncherParseSkin(benchmark::State& state) {
-    const std::vector<uint8_t> file = kvx::shell::encodeSkin(benchSkin(500, 200));
+    const std::vector<uint8_t> file = kvx::launcher::encodeSkin(benchSkin(500, 200));
     for (auto _ : state) {
-        auto skin = kvx::shell::parseSkin(file);
+        auto skin = kvx::launcher::parseSkin(file);
         benchmark::DoNotOptimize(skin->rgba.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
@@ -44,15 +44,15 @@ BENCHMARK(BM_LauncherParseSkin);
 
 // Arg 0: plain dialog with labels; arg 1: skinned dialog with the mode list open.
 void BM_LauncherRender(benchmark::State& state) {
-    const auto font = kvx::shell::Font::loadDefault(12);
+    const auto font = kvx::launcher::Font::loadDefault(12);
     const bool skinned = state.range(0) != 0;
-    kvx::shell::LauncherDialog dialog({},
-                                      skinned ? std::optional(benchSkin(500, 200)) : std::nullopt);
+    kvx::launcher::LauncherDialog dialog(
+        {}, skinned ? std::optional(benchSkin(500, 200)) : std::nullopt);
     if (skinned) {
-        dialog.handle({kvx::shell::LauncherInput::Type::MouseDown, 160, 55});
-        dialog.handle({kvx::shell::LauncherInput::Type::MouseUp, 160, 55});
+        dialog.handle({kvx::launcher::LauncherInput::Type::MouseDown, 160, 55});
+        dialog.handle({kvx::launcher::LauncherInput::Type::MouseUp, 160, 55});
     }
-    kvx::shell::Canvas canvas(500, 200);
+    kvx::launcher::Canvas canvas(500, 200);
     for (auto _ : state) {
         dialog.render(canvas, font.get());
         benchmark::DoNotOptimize(canvas.data());

@@ -27,15 +27,15 @@
 #include <iosfwd>
 #include <string>
 
-#include "shell/launcher/LaunchSettings.h"
+#include "launcher/LaunchSettings.h"
 
 namespace kvx::shell {
 
 struct ShowOptions {
     // Display mode, windowed flag, quality and aspect when no launcher runs.
-    LaunchSettings settings;
+    launcher::LaunchSettings settings;
     // Runs the launcher dialog; null skips it (settings are used as given).
-    std::function<LaunchSettings()> launcher;
+    std::function<launcher::LaunchSettings()> launcher;
     bool headless = false;
     // Print a one-line progress (headless runs on a terminal).
     bool progress = false;

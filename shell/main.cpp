@@ -19,16 +19,12 @@
 #include "shell/Soundtrack.h"
 #include "vfs/Vfs.h"
 
-#ifdef KVX_HAVE_LAUNCHER
-#include "shell/launcher/Launcher.h"
-#endif
-#ifdef KVX_HAVE_AUDIO
 #include "platform/audio/SdlAudio.h"
-#endif
+#include "shell/Launcher.h"
 
 namespace {
 
-using kvx::shell::LaunchSettings;
+using kvx::launcher::LaunchSettings;
 
 // "WxH" or "WxH:BITS".
 bool parseMode(const std::string& text, LaunchSettings& s) {
@@ -173,17 +169,13 @@ int main(int argc, char** argv) {
         s.fullScreen = true;
     }
     s.quality = quality;
-#ifdef KVX_HAVE_LAUNCHER
     if (!noLauncher && !headless) {
         options.launcher = [] { return kvx::shell::runLauncher(); };
     }
-#endif
-#ifdef KVX_HAVE_AUDIO
     if (!headless) {
         kvx::shell::Soundtrack::setLiveAudio(&kvx::platform::makeSdlAudioDevice,
                                              &kvx::platform::raiseMusicThreadPriority);
     }
-#endif
 
     kvx::shell::ShowStats stats;
     int status = kvx::shell::runShow(options, &stats);

@@ -1,10 +1,10 @@
 // Tests of the launcher dialog's controls, input and result, without a window.
 #include <gtest/gtest.h>
 
-#include "shell/launcher/LauncherDialog.h"
-#include "shell/launcher/LauncherLists.h"
+#include "launcher/LauncherDialog.h"
+#include "launcher/LauncherLists.h"
 
-using namespace kvx::shell;
+using namespace kvx::launcher;
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "shell/launcher/LaunchSettings.h"
-#include "shell/launcher/LauncherLists.h"
+#include "launcher/LaunchSettings.h"
+#include "launcher/LauncherLists.h"
 
-using namespace kvx::shell;
+using namespace kvx::launcher;
 
 TEST(LauncherLists, ModeRowsKeepTheirOrderAndTexts) {
     const char* texts[kModeRowCount] = {

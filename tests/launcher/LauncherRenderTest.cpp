@@ -1,12 +1,12 @@
 // Tests of the launcher's painting: canvas, text and the dialog's picture.
 #include <gtest/gtest.h>
 
-#include "shell/launcher/Canvas.h"
-#include "shell/launcher/Font.h"
-#include "shell/launcher/LauncherDialog.h"
-#include "shell/launcher/Theme.h"
+#include "launcher/Canvas.h"
+#include "launcher/Font.h"
+#include "launcher/LauncherDialog.h"
+#include "launcher/Theme.h"
 
-using namespace kvx::shell;
+using namespace kvx::launcher;
 
 namespace {
 

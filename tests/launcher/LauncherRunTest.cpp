@@ -9,9 +9,9 @@
 #include <fstream>
 #include <thread>
 
+#include "launcher/LauncherDialog.h"
 #include "platform/launcher/LauncherWindow.h"
-#include "shell/launcher/Launcher.h"
-#include "shell/launcher/LauncherDialog.h"
+#include "shell/Launcher.h"
 #include "vfs/Vfs.h"
 
 using namespace kvx;
@@ -60,15 +60,15 @@ class LauncherRun : public ::testing::Test {
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
-    void writeSkin(const shell::SkinImage& skin) {
-        const std::vector<uint8_t> bytes = shell::encodeSkin(skin);
+    void writeSkin(const launcher::SkinImage& skin) {
+        const std::vector<uint8_t> bytes = launcher::encodeSkin(skin);
         std::ofstream out(dir_ / "StandardConfig.tga", std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
     }
-    shell::LaunchSettings runWith(const std::vector<Ev>& events) {
+    launcher::LaunchSettings runWith(const std::vector<Ev>& events) {
         std::thread user([events] { postAll(events); });
-        const shell::LaunchSettings s = shell::runLauncher();
+        const launcher::LaunchSettings s = shell::runLauncher();
         user.join();
         return s;
     }
@@ -79,7 +79,7 @@ class LauncherRun : public ::testing::Test {
 }  // namespace
 
 TEST_F(LauncherRun, GoGivesTheDefaults) {
-    const shell::LaunchSettings s = runWith(click(330, 130));
+    const launcher::LaunchSettings s = runWith(click(330, 130));
     EXPECT_FALSE(s.cancelled);
     EXPECT_EQ(s.width, 800);
     EXPECT_EQ(s.height, 600);
@@ -90,10 +90,10 @@ TEST_F(LauncherRun, GoGivesTheDefaults) {
 
 TEST_F(LauncherRun, WindowedUberAndGo) {
     // The quality list opens above its field; its last item is "Über".
-    shell::LauncherDialog layout;
-    const shell::Rect list = layout.qualityBox().list();
-    const int uberY = list.y + 1 + 4 * shell::DropDown::kItemHeight + 5;
-    const shell::LaunchSettings s =
+    launcher::LauncherDialog layout;
+    const launcher::Rect list = layout.qualityBox().list();
+    const int uberY = list.y + 1 + 4 * launcher::DropDown::kItemHeight + 5;
+    const launcher::LaunchSettings s =
         runWith(click(155, 90) + click(200, 125) + click(200, uberY) + click(330, 130));
     EXPECT_FALSE(s.cancelled);
     EXPECT_FALSE(s.fullScreen);
@@ -101,7 +101,8 @@ TEST_F(LauncherRun, WindowedUberAndGo) {
 }
 
 TEST_F(LauncherRun, EscapeCancels) {
-    const shell::LaunchSettings s = runWith(click(155, 90) + std::vector<Ev>{{Ev::Type::Escape}});
+    const launcher::LaunchSettings s =
+        runWith(click(155, 90) + std::vector<Ev>{{Ev::Type::Escape}});
     EXPECT_TRUE(s.cancelled);
     EXPECT_TRUE(s.fullScreen);  // nothing chosen is reported
 }
@@ -112,7 +113,7 @@ TEST_F(LauncherRun, ClosingTheWindowCancels) {
 
 TEST_F(LauncherRun, SkinFromTheVfsShapesTheInput) {
     // Left half transparent: the windowed box there does not react.
-    shell::SkinImage skin;
+    launcher::SkinImage skin;
     skin.width = 100;
     skin.height = 40;
     skin.bits = 32;
@@ -122,20 +123,20 @@ TEST_F(LauncherRun, SkinFromTheVfsShapesTheInput) {
             skin.rgba[(y * 100 + x) * 4 + 3] = 0;
     }
     writeSkin(skin);
-    const shell::LaunchSettings s = runWith(click(155, 90) + click(330, 130));
+    const launcher::LaunchSettings s = runWith(click(155, 90) + click(330, 130));
     EXPECT_FALSE(s.cancelled);
     EXPECT_TRUE(s.fullScreen);
 }
 
 TEST_F(LauncherRun, OnlyOneDialogAtATime) {
-    shell::LaunchSettings second;
+    launcher::LaunchSettings second;
     std::thread user([&second] {
         // Once the first dialog's events are accepted it is running.
         postAll({{Ev::Type::MouseMove, 1, 1}});
         second = shell::runLauncher();
         postAll({{Ev::Type::Escape}});
     });
-    const shell::LaunchSettings first = shell::runLauncher();
+    const launcher::LaunchSettings first = shell::runLauncher();
     user.join();
     EXPECT_TRUE(second.cancelled);
     EXPECT_TRUE(first.cancelled);

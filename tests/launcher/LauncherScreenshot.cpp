@@ -13,10 +13,10 @@
 #include <memory>
 #include <string>
 
+#include "launcher/Font.h"
+#include "launcher/LauncherDialog.h"
+#include "launcher/LauncherLists.h"
 #include "platform/launcher/LauncherWindow.h"
-#include "shell/launcher/Font.h"
-#include "shell/launcher/LauncherDialog.h"
-#include "shell/launcher/LauncherLists.h"
 #include "tools/kvxskin/SkinArt.h"
 
 using namespace kvx;
@@ -79,34 +79,35 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "launcher_screenshot: %s\n", video.error().c_str());
         return 1;
     }
-    const auto font = shell::Font::loadDefault(12);
+    const auto font = launcher::Font::loadDefault(12);
     const auto title =
-        shell::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
-    std::optional<shell::SkinImage> skin;
+        launcher::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
+    std::optional<launcher::SkinImage> skin;
     if (!plain) {
         // Through the file format, as the launcher gets it.
-        skin = shell::parseSkin(shell::encodeSkin(tools::drawSkin({}, font.get(), title.get())));
+        skin =
+            launcher::parseSkin(launcher::encodeSkin(tools::drawSkin({}, font.get(), title.get())));
     }
-    std::vector<shell::DisplayMode> modes;
+    std::vector<launcher::DisplayMode> modes;
     for (const platform::VideoMode& m : platform::listVideoModes())
         modes.push_back({m.width, m.height, m.bits});
-    shell::LauncherDialog dialog(shell::offeredModeRows(modes), skin);
+    launcher::LauncherDialog dialog(launcher::offeredModeRows(modes), skin);
 
     std::string error;
-    auto window =
-        platform::LauncherWindow::create("Morvane", shell::LauncherDialog::kWidth,
-                                         shell::LauncherDialog::kHeight, dialog.shapeMask(), error);
+    auto window = platform::LauncherWindow::create("Morvane", launcher::LauncherDialog::kWidth,
+                                                   launcher::LauncherDialog::kHeight,
+                                                   dialog.shapeMask(), error);
     if (!window) {
         std::fprintf(stderr, "launcher_screenshot: %s\n", error.c_str());
         return 1;
     }
     if (openModes) {
-        const shell::Rect f = dialog.modeBox().field();
-        dialog.handle({shell::LauncherInput::Type::MouseDown, f.x + 5, f.y + 5});
-        dialog.handle({shell::LauncherInput::Type::MouseUp, f.x + 5, f.y + 5});
+        const launcher::Rect f = dialog.modeBox().field();
+        dialog.handle({launcher::LauncherInput::Type::MouseDown, f.x + 5, f.y + 5});
+        dialog.handle({launcher::LauncherInput::Type::MouseUp, f.x + 5, f.y + 5});
     }
 
-    shell::Canvas canvas(shell::LauncherDialog::kWidth, shell::LauncherDialog::kHeight);
+    launcher::Canvas canvas(launcher::LauncherDialog::kWidth, launcher::LauncherDialog::kHeight);
     dialog.render(canvas, font.get());
     // Let the window come up before reading it back.
     platform::LauncherEvent event;
@@ -121,11 +122,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (std::size_t i = 0; i < shown.size(); i += 4) {
-        const int x = static_cast<int>((i / 4) % shell::LauncherDialog::kWidth);
-        const int y = static_cast<int>((i / 4) / shell::LauncherDialog::kWidth);
+        const int x = static_cast<int>((i / 4) % launcher::LauncherDialog::kWidth);
+        const int y = static_cast<int>((i / 4) / launcher::LauncherDialog::kWidth);
         shown[i + 3] = dialog.insideShape(x, y) ? 255 : 0;
     }
-    if (!writePng(output, shown, shell::LauncherDialog::kWidth, shell::LauncherDialog::kHeight)) {
+    if (!writePng(output, shown, launcher::LauncherDialog::kWidth,
+                  launcher::LauncherDialog::kHeight)) {
         std::fprintf(stderr, "launcher_screenshot: cannot write %s\n", output.c_str());
         return 1;
     }

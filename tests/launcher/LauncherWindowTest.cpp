@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "launcher/Canvas.h"
+#include "launcher/LauncherDialog.h"
 #include "platform/launcher/LauncherWindow.h"
-#include "shell/launcher/Canvas.h"
-#include "shell/launcher/LauncherDialog.h"
 
 using namespace kvx;
 
@@ -40,8 +40,8 @@ TEST(LauncherWindow, ShowsWhatItIsGivenShapedOrNot) {
     EXPECT_EQ(window->width(), 500);
     EXPECT_EQ(window->height(), 200);
 
-    shell::LauncherDialog dialog;
-    shell::Canvas canvas(500, 200);
+    launcher::LauncherDialog dialog;
+    launcher::Canvas canvas(500, 200);
     dialog.render(canvas, nullptr);
     std::vector<uint8_t> shown;
     ASSERT_TRUE(window->present(canvas.data(), &shown));

@@ -2,7 +2,7 @@
 // of the launcher usable.
 #include <gtest/gtest.h>
 
-#include "shell/launcher/LauncherDialog.h"
+#include "launcher/LauncherDialog.h"
 #include "tools/kvxskin/SkinArt.h"
 
 using namespace kvx;
@@ -20,26 +20,26 @@ TEST(SkinArt, OutlineIsRoundedWithATitleTab) {
 }
 
 TEST(SkinArt, SkinShapesTheDialogAroundItsControls) {
-    const shell::SkinImage art = tools::drawSkin({}, nullptr, nullptr);
+    const launcher::SkinImage art = tools::drawSkin({}, nullptr, nullptr);
     ASSERT_EQ(art.width, 500);
     ASSERT_EQ(art.height, 200);
     // The file written for it reads back the same.
-    const auto parsed = shell::parseSkin(shell::encodeSkin(art));
+    const auto parsed = launcher::parseSkin(launcher::encodeSkin(art));
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->rgba, art.rgba);
 
-    shell::LauncherDialog d({}, *parsed);
+    launcher::LauncherDialog d({}, *parsed);
     ASSERT_FALSE(d.shapeMask().empty());
     EXPECT_FALSE(d.insideShape(0, 0));
     EXPECT_FALSE(d.insideShape(499, 199));
     // Every control, and both lists when open, lie wholly inside the shape.
-    const shell::Rect areas[] = {d.modeBox().field(),
-                                 d.modeBox().list(),
-                                 d.qualityBox().field(),
-                                 d.qualityBox().list(),
-                                 shell::LauncherDialog::kWindowedBox,
-                                 shell::LauncherDialog::kStartButton};
-    for (const shell::Rect& r : areas) {
+    const launcher::Rect areas[] = {d.modeBox().field(),
+                                    d.modeBox().list(),
+                                    d.qualityBox().field(),
+                                    d.qualityBox().list(),
+                                    launcher::LauncherDialog::kWindowedBox,
+                                    launcher::LauncherDialog::kStartButton};
+    for (const launcher::Rect& r : areas) {
         for (int y = r.y; y < r.bottom(); ++y) {
             for (int x = r.x; x < r.right(); ++x)
                 ASSERT_TRUE(d.insideShape(x, y)) << x << "," << y;
@@ -48,11 +48,11 @@ TEST(SkinArt, SkinShapesTheDialogAroundItsControls) {
 }
 
 TEST(SkinArt, LabelsArePaintedWhereTheDialogWouldDrawThem) {
-    const auto font = shell::Font::loadDefault(12);
+    const auto font = launcher::Font::loadDefault(12);
     if (!font)
         GTEST_SKIP() << "no DejaVu font installed";
-    const shell::SkinImage bare = tools::drawSkin({}, nullptr, nullptr);
-    const shell::SkinImage labelled = tools::drawSkin({}, font.get(), font.get());
+    const launcher::SkinImage bare = tools::drawSkin({}, nullptr, nullptr);
+    const launcher::SkinImage labelled = tools::drawSkin({}, font.get(), font.get());
     auto changed = [&](int x0, int y0, int w, int h) {
         int n = 0;
         for (int y = y0; y < y0 + h; ++y) {

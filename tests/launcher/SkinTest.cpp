@@ -1,9 +1,9 @@
 // Tests of the launcher skin: TGA parsing, sampling and the window shape.
 #include <gtest/gtest.h>
 
-#include "shell/launcher/Skin.h"
+#include "launcher/Skin.h"
 
-using namespace kvx::shell;
+using namespace kvx::launcher;
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/launcher/Canvas.h"
+#include "launcher/Canvas.h"
 
 namespace kvx::tools {
 namespace {
@@ -41,11 +41,11 @@ bool insideOutline(int x, int y, int width, int height) {
                          kTabRadius);
 }
 
-shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labelFont,
-                          const shell::Font* titleFont) {
+launcher::SkinImage drawSkin(const SkinArtOptions& options, const launcher::Font* labelFont,
+                             const launcher::Font* titleFont) {
     const int w = options.width;
     const int h = options.height;
-    shell::Canvas canvas(w, h);
+    launcher::Canvas canvas(w, h);
 
     // Shaded panel: deep blue, darker downwards, with a soft ring ornament on
     // the left where no control lies.
@@ -70,15 +70,15 @@ shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labe
                 b += 120.0f * wave * fade;
             }
             canvas.set(x, y,
-                       shell::Color{static_cast<uint8_t>(std::min(r, 255.0f)),
-                                    static_cast<uint8_t>(std::min(g, 255.0f)),
-                                    static_cast<uint8_t>(std::min(b, 255.0f)), 255});
+                       launcher::Color{static_cast<uint8_t>(std::min(r, 255.0f)),
+                                       static_cast<uint8_t>(std::min(g, 255.0f)),
+                                       static_cast<uint8_t>(std::min(b, 255.0f)), 255});
         }
     }
 
     // A light rim along the outline: inside pixels with an outside neighbour
     // within two pixels.
-    const shell::Color rim{120, 150, 230, 255};
+    const launcher::Color rim{120, 150, 230, 255};
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             if (!insideOutline(x, y, w, h))
@@ -93,7 +93,7 @@ shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labe
         }
     }
 
-    const shell::Color ink{222, 230, 255, 255};
+    const launcher::Color ink{222, 230, 255, 255};
     if (titleFont != nullptr && !options.title.empty()) {
         const int tw = titleFont->measure(options.title);
         const int tx = kTabLeft + (kTabWidth - tw) / 2;
@@ -107,7 +107,7 @@ shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labe
         labelFont->draw(canvas, 150, 105, "quality", ink);
     }
 
-    shell::SkinImage skin;
+    launcher::SkinImage skin;
     skin.width = w;
     skin.height = h;
     skin.bits = 32;

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "shell/launcher/Font.h"
-#include "shell/launcher/Skin.h"
+#include "launcher/Font.h"
+#include "launcher/Skin.h"
 
 namespace kvx::tools {
 
@@ -25,7 +25,7 @@ struct SkinArtOptions {
 bool insideOutline(int x, int y, int width, int height);
 
 // The 32-bit skin. Without fonts the words are left out.
-shell::SkinImage drawSkin(const SkinArtOptions& options, const shell::Font* labelFont,
-                          const shell::Font* titleFont);
+launcher::SkinImage drawSkin(const SkinArtOptions& options, const launcher::Font* labelFont,
+                             const launcher::Font* titleFont);
 
 }  // namespace kvx::tools

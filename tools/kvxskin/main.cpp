@@ -22,15 +22,15 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
     options.labels = !noLabels;
 
-    const auto labelFont = kvx::shell::Font::loadDefault(12);
+    const auto labelFont = kvx::launcher::Font::loadDefault(12);
     const auto titleFont =
-        kvx::shell::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
+        kvx::launcher::Font::load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 14);
     if (!labelFont)
         std::fprintf(stderr, "kvxskin: no font found, the skin gets no words\n");
 
-    const kvx::shell::SkinImage skin = kvx::tools::drawSkin(
+    const kvx::launcher::SkinImage skin = kvx::tools::drawSkin(
         options, labelFont.get(), titleFont ? titleFont.get() : labelFont.get());
-    const std::vector<uint8_t> file = kvx::shell::encodeSkin(skin);
+    const std::vector<uint8_t> file = kvx::launcher::encodeSkin(skin);
     std::ofstream out(output, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()),
               static_cast<std::streamsize>(file.size()));

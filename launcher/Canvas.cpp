@@ -1,10 +1,10 @@
 // Canvas: clipped pixel drawing for the launcher.
-#include "shell/launcher/Canvas.h"
+#include "launcher/Canvas.h"
 
 #include <algorithm>
 #include <cassert>
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 Canvas::Canvas(int width, int height)
     : width_(std::max(width, 0)),
@@ -72,4 +72,4 @@ void Canvas::lineV(int x, int y0, int y1, Color c) {
         set(x, y, c);
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "shell/launcher/Canvas.h"
+#include "launcher/Canvas.h"
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 class Font {
   public:
@@ -48,4 +48,4 @@ class Font {
 // Windows-1252 text still shows something).
 std::u32string decodeUtf8(std::string_view text);
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -22,12 +22,12 @@
 #include <optional>
 #include <vector>
 
-#include "shell/launcher/Canvas.h"
-#include "shell/launcher/DropDown.h"
-#include "shell/launcher/LaunchSettings.h"
-#include "shell/launcher/Skin.h"
+#include "launcher/Canvas.h"
+#include "launcher/DropDown.h"
+#include "launcher/LaunchSettings.h"
+#include "launcher/Skin.h"
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 class Font;
 
@@ -104,4 +104,4 @@ class LauncherDialog {
     bool overPressed_ = false;       // the pointer is still over it
 };
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -1,11 +1,11 @@
 // LauncherLists: the display-mode and quality tables and the mode filter.
-#include "shell/launcher/LauncherLists.h"
+#include "launcher/LauncherLists.h"
 
 #include <algorithm>
 #include <array>
 #include <cassert>
 
-namespace kvx::shell {
+namespace kvx::launcher {
 namespace {
 
 constexpr std::array<ModeRow, kModeRowCount> kModeRows{{
@@ -75,4 +75,4 @@ std::size_t initialModeIndex(const std::vector<int>& offered) {
     return it == offered.end() ? 0 : static_cast<std::size_t>(it - offered.begin());
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -1,7 +1,7 @@
 // Theme: bevels and small glyphs of the launcher's controls.
-#include "shell/launcher/Theme.h"
+#include "launcher/Theme.h"
 
-namespace kvx::shell::theme {
+namespace kvx::launcher::theme {
 
 void sunkenEdge(Canvas& canvas, const Rect& r) {
     if (r.w < 4 || r.h < 4)
@@ -54,4 +54,4 @@ void checkMark(Canvas& canvas, const Rect& r, Color c) {
         canvas.lineV(x1 + i, y1 - i, y1 - i + 2, c);
 }
 
-}  // namespace kvx::shell::theme
+}  // namespace kvx::launcher::theme

@@ -1,12 +1,12 @@
 // Skin: TGA parsing, sampling and the window shape of the launcher's skin.
-#include "shell/launcher/Skin.h"
+#include "launcher/Skin.h"
 
 #include <algorithm>
 #include <cassert>
 
 #include "assets/Image.h"
 
-namespace kvx::shell {
+namespace kvx::launcher {
 namespace {
 
 // The writer's side of the TGA header (the reader is assets::readTgaPicture).
@@ -111,4 +111,4 @@ std::vector<uint8_t> buildShapeMask(const SkinImage& skin, int windowWidth, int 
     return mask;
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

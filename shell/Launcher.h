@@ -8,7 +8,7 @@
 // returns cancelled settings.
 #pragma once
 
-#include "shell/launcher/LaunchSettings.h"
+#include "launcher/LaunchSettings.h"
 
 namespace kvx::shell {
 
@@ -17,6 +17,6 @@ namespace kvx::shell {
 // when no window can be made, after a message box ("Window Registration
 // Failed!" when there is no video at all, "Window Creation Failed!" when the
 // window cannot be made, both captioned "Error!") and the reason on stderr.
-LaunchSettings runLauncher();
+launcher::LaunchSettings runLauncher();
 
 }  // namespace kvx::shell

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/launcher/Canvas.h"
+#include "launcher/Canvas.h"
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 class Font;
 
@@ -81,4 +81,4 @@ class DropDown {
     int hot_ = -1;
 };
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

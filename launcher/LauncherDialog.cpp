@@ -1,11 +1,11 @@
 // LauncherDialog: input handling and painting of the launcher's controls.
-#include "shell/launcher/LauncherDialog.h"
+#include "launcher/LauncherDialog.h"
 
-#include "shell/launcher/Font.h"
-#include "shell/launcher/LauncherLists.h"
-#include "shell/launcher/Theme.h"
+#include "launcher/Font.h"
+#include "launcher/LauncherLists.h"
+#include "launcher/Theme.h"
 
-namespace kvx::shell {
+namespace kvx::launcher {
 namespace {
 
 DropDown makeModeBox(const std::vector<int>& offered, int windowHeight) {
@@ -204,4 +204,4 @@ void LauncherDialog::render(Canvas& canvas, const Font* font) const {
     quality_.drawList(canvas, font);
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

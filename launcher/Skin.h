@@ -21,7 +21,7 @@
 #include <optional>
 #include <vector>
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 struct SkinImage {
     int width = 0;
@@ -63,4 +63,4 @@ int stretchSampleIndex(int pos, int imageSize, int windowSize);
 // alpha channel (the window stays a rectangle).
 std::vector<uint8_t> buildShapeMask(const SkinImage& skin, int windowWidth, int windowHeight);
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

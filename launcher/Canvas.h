@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 struct Color {
     uint8_t r = 0, g = 0, b = 0, a = 255;
@@ -58,4 +58,4 @@ class Canvas {
     std::vector<uint8_t> pixels_;
 };
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 struct ModeRow {
     const char* text;
@@ -70,4 +70,4 @@ std::vector<int> offeredModeRows(const std::vector<DisplayMode>& displayModes);
 // when offered, otherwise the first offered row. offered must not be empty.
 std::size_t initialModeIndex(const std::vector<int>& offered);
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -1,12 +1,12 @@
 // Font: FreeType text for the launcher.
-#include "shell/launcher/Font.h"
+#include "launcher/Font.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 struct Font::Impl {
     struct LibraryDeleter {
@@ -142,4 +142,4 @@ void Font::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color
     }
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

@@ -1,13 +1,13 @@
 // DropDown: state, geometry and drawing of one launcher drop-down list.
-#include "shell/launcher/DropDown.h"
+#include "launcher/DropDown.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "shell/launcher/Font.h"
-#include "shell/launcher/Theme.h"
+#include "launcher/Font.h"
+#include "launcher/Theme.h"
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 DropDown::DropDown(Rect control, std::vector<Item> items, std::size_t selected, int windowHeight)
     : control_(control),
@@ -129,4 +129,4 @@ void DropDown::drawList(Canvas& canvas, const Font* font) const {
     }
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

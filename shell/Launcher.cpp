@@ -1,17 +1,19 @@
 // Launcher: runs the dialog in its own window until "Go" or Escape.
-#include "shell/launcher/Launcher.h"
+#include "shell/Launcher.h"
 
 #include <atomic>
 #include <cstdio>
 #include <string>
 
+#include "launcher/Font.h"
+#include "launcher/LauncherDialog.h"
+#include "launcher/LauncherLists.h"
 #include "platform/launcher/LauncherWindow.h"
-#include "shell/launcher/Font.h"
-#include "shell/launcher/LauncherDialog.h"
-#include "shell/launcher/LauncherLists.h"
 #include "vfs/Vfs.h"
 
 namespace kvx::shell {
+
+using namespace launcher;
 namespace {
 
 constexpr const char* kSkinName = "StandardConfig.tga";

@@ -6,7 +6,7 @@
 // user who accepted every default.
 #pragma once
 
-namespace kvx::shell {
+namespace kvx::launcher {
 
 struct LaunchSettings {
     // Display mode.
@@ -31,4 +31,4 @@ inline LaunchSettings defaultLaunchSettings() {
     return LaunchSettings{};
 }
 
-}  // namespace kvx::shell
+}  // namespace kvx::launcher

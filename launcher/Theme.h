@@ -2,9 +2,9 @@
 // grey look of a classic desktop dialog.
 #pragma once
 
-#include "shell/launcher/Canvas.h"
+#include "launcher/Canvas.h"
 
-namespace kvx::shell::theme {
+namespace kvx::launcher::theme {
 
 inline constexpr Color kFace{212, 208, 200, 255};     // dialog and button face
 inline constexpr Color kLight{255, 255, 255, 255};    // lit bevel edge
@@ -25,4 +25,4 @@ void arrowDown(Canvas& canvas, int cx, int cy, Color c);
 // A tick mark filling most of r.
 void checkMark(Canvas& canvas, const Rect& r, Color c);
 
-}  // namespace kvx::shell::theme
+}  // namespace kvx::launcher::theme
