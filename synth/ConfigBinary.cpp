@@ -2,11 +2,13 @@
 // chunk file from a ConfigDesc, and reading one back into a ConfigDesc.
 #include <cstring>
 
-#include "synth/ByteReader.h"
+#include "core/ByteReader.h"
 #include "synth/ConfigText.h"
 #include "vfs/ChunkFile.h"
 
 namespace kvx::synth {
+
+using core::ByteReader;
 
 namespace {
 

@@ -8,11 +8,13 @@
 // more than it holds is read up to that point and the rest of it is skipped.
 #include <algorithm>
 
-#include "synth/ByteReader.h"
+#include "core/ByteReader.h"
 #include "synth/Player.h"
 #include "vfs/ChunkFile.h"
 
 namespace kvx::synth {
+
+using core::ByteReader;
 
 namespace {
 

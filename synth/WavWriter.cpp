@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "synth/ByteReader.h"
+#include "core/ByteReader.h"
 
 namespace kvx::synth {
+
+using core::ByteReader;
 
 namespace {
 

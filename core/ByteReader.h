@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-namespace kvx::synth {
+namespace kvx::core {
 
 class ByteReader {
   public:
@@ -99,4 +99,4 @@ class ByteReader {
     bool ok_ = true;
 };
 
-}  // namespace kvx::synth
+}  // namespace kvx::core
