@@ -1,6 +1,7 @@
 # kvx: the two commands of the Quick start, and a few helpers.
 #   make run     installs what is missing, builds, plays the bundled show
 #   make test    installs what is missing, builds, runs every test
+#   make check-layering   fails on an #include that runs up the folder order
 #   make bench   builds and runs the benchmarks
 #   make format  formats every source file with clang-format
 MAKEFLAGS += --no-print-directory
@@ -9,7 +10,7 @@ TYPE ?= Release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SHOW ?= examples/first
 
-.PHONY: all setup configure build test run bench format clean
+.PHONY: all setup configure build test run bench format clean check-layering
 
 all: build
 
@@ -22,7 +23,10 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+check-layering:
+	@bash scripts/check-layering.sh
+
+test: check-layering build
 	@cd $(BUILD) && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
 
 run: build
