@@ -5,14 +5,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "TgaBuilder.h"
 #include "assets/Image.h"
+#include "support/TgaBuilder.h"
 #include "vfs/Vfs.h"
 
 namespace kvx::assets {
 namespace {
 
-using testing::makeTga;
+using test::makeTga;
 
 TEST(SquareSide, RoundsToNearbyPowerOfTwo) {
     EXPECT_EQ(squareSide(300, 1), 256);

@@ -6,16 +6,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include "TgaBuilder.h"
 #include "assets/Texture.h"
 #include "platform/video/Video.h"
+#include "support/TgaBuilder.h"
 #include "vfs/Vfs.h"
 
 namespace kvx::assets {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::makeTga;
+using test::makeTga;
 
 class TextureTest : public ::testing::Test {
   protected:

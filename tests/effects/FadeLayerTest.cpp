@@ -3,15 +3,15 @@
 
 #include <memory>
 
-#include "ParamSupport.h"
 #include "effects/FadeLayer.h"
 #include "effects/Registry.h"
 #include "layers/LayerFactory.h"
+#include "support/ParamSupport.h"
 
 namespace kvx::effects {
 namespace {
 
-using namespace kvx::testing;
+using namespace kvx::test;
 
 std::unique_ptr<FadeLayer> makeFade(const layers::LayerDesc& desc) {
     registerAll();

@@ -3,17 +3,17 @@
 
 #include <memory>
 
-#include "../shell/GlTestSupport.h"
-#include "ParamSupport.h"
 #include "effects/PlasmaLayer.h"
 #include "effects/Registry.h"
 #include "layers/LayerFactory.h"
 #include "shell/Compositor.h"
+#include "support/GlTestSupport.h"
+#include "support/ParamSupport.h"
 
 namespace kvx::effects {
 namespace {
 
-using namespace kvx::testing;
+using namespace kvx::test;
 
 std::unique_ptr<PlasmaLayer> makePlasma(layers::LayerDesc d, bool prepare = true) {
     registerAll();

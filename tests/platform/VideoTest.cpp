@@ -1,4 +1,5 @@
 // The platform's video services on the offscreen driver.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -68,12 +69,16 @@ TEST(Video, MessageBoxDoesNotBlockHeadless) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "kvx: Error!\n");
 }
 
-TEST(Video, DesktopModeHasAUsableSize) {
+TEST(Video, DesktopModeIsTheOneTheDisplayReports) {
     ASSERT_TRUE(initVideo(true));
-    DisplayMode mode = desktopMode();
-    EXPECT_GT(mode.width, 0);
-    EXPECT_GT(mode.height, 0);
-    EXPECT_GE(mode.bits, 16);
+    SDL_DisplayMode reported;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &reported), 0) << SDL_GetError();
+    const DisplayMode mode = desktopMode();
+    EXPECT_EQ(mode.width, reported.w);
+    EXPECT_EQ(mode.height, reported.h);
+    EXPECT_EQ(mode.bits, SDL_BITSPERPIXEL(reported.format) >= 24
+                             ? 32
+                             : static_cast<int>(SDL_BITSPERPIXEL(reported.format)));
 }
 
 }  // namespace

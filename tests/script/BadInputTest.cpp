@@ -3,21 +3,32 @@
 
 #include <random>
 
-#include "MemoryFiles.h"
 #include "script/Demo.h"
+#include "support/MemoryFiles.h"
 
 namespace kvx::script {
 namespace {
 
-// Parses text; a failure must come with a located diagnostic.
+// Parses text; a failure must come with a diagnostic, a success
+// with a consistent layer list: count non-null layers first, then only nulls,
+// one entry per LAYER the script gave.
 bool survives(const std::string& text) {
-    Demo demo("script.zel", testing::memoryFiles({{"script.zel", text}}));
+    Demo demo("script.zel", test::memoryFiles({{"script.zel", text}}));
     int count = 0;
     auto built = demo.buildLayers(count);
     if (!built) {
         return demo.diagnostic().has_value() && !demo.diagnostic()->text.empty();
     }
-    return count >= 0;
+    if (count < 0 || static_cast<size_t>(count) > built->size() ||
+        built->size() != demo.layerDescs().size()) {
+        return false;
+    }
+    for (size_t i = 0; i < built->size(); ++i) {
+        if (((*built)[i] != nullptr) != (i < static_cast<size_t>(count))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 TEST(BadInput, RandomBytesAndTokenSoup) {
@@ -97,7 +108,7 @@ TEST(BadInput, DeepNestingAndHugeNumbers) {
 TEST(BadInput, LongLineParsesInLinearTime) {
     // 8 MB on one line: a string literal, then a parse error at the end.
     std::string text = "<ZEL><DECLARATIONS>A = \"" + std::string(8u << 20, 'x') + "\"; B = ";
-    Demo demo("script.zel", testing::memoryFiles({{"script.zel", text}}));
+    Demo demo("script.zel", test::memoryFiles({{"script.zel", text}}));
     ASSERT_TRUE(demo.parse() == false);
     ASSERT_TRUE(demo.diagnostic().has_value());
     EXPECT_EQ(demo.diagnostic()->line, 1);

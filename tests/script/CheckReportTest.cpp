@@ -3,9 +3,9 @@
 
 #include <sstream>
 
-#include "MemoryFiles.h"
 #include "core/Globals.h"
 #include "script/CheckReport.h"
+#include "support/MemoryFiles.h"
 #include "vfs/Vfs.h"
 
 namespace kvx::script {
@@ -58,11 +58,11 @@ TEST_F(CheckReportTest, WarnsAboutUnknownTypesBlendingsAndSlots) {
     std::ostringstream err;
     const int rc = checkShow(
         out, err, "script.zel",
-        testing::memoryFiles({{"script.zel",
-                               "<ZEL><DECLARATIONS>BEATEVENT = 1064;</DECLARATIONS><SCRIPT>\n"
-                               "<LAYER>$TYPE=\"fade\";</LAYER>\n"
-                               "<LAYER>$TYPE=\"wipe\"; $BLENDING=\"add\";</LAYER>\n"
-                               "</SCRIPT></ZEL>"}}));
+        test::memoryFiles({{"script.zel",
+                            "<ZEL><DECLARATIONS>BEATEVENT = 1064;</DECLARATIONS><SCRIPT>\n"
+                            "<LAYER>$TYPE=\"fade\";</LAYER>\n"
+                            "<LAYER>$TYPE=\"wipe\"; $BLENDING=\"add\";</LAYER>\n"
+                            "</SCRIPT></ZEL>"}}));
     EXPECT_EQ(rc, 0);
     const std::string e = err.str();
     EXPECT_NE(e.find("script.zel:2:1: warning: unknown layer type 'fade'"), std::string::npos) << e;
@@ -75,7 +75,7 @@ TEST_F(CheckReportTest, WarnsAboutUnknownTypesBlendingsAndSlots) {
 TEST_F(CheckReportTest, MissingScript) {
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(checkShow(out, err, "script.zel", testing::memoryFiles({})), 1);
+    EXPECT_EQ(checkShow(out, err, "script.zel", test::memoryFiles({})), 1);
     EXPECT_EQ(err.str(), "script.zel: error: cannot read the script\n");
 }
 

@@ -1,10 +1,10 @@
 // Demo: building layers in drawing order, the settings and progress.
 #include <gtest/gtest.h>
 
-#include "MemoryFiles.h"
 #include "core/Globals.h"
 #include "layers/LayerFactory.h"
 #include "script/Demo.h"
+#include "support/MemoryFiles.h"
 
 namespace kvx::script {
 namespace {
@@ -58,9 +58,8 @@ class DemoTest : public ::testing::Test {
 
     std::vector<int> ids(const std::string& layersText, int& count,
                          CountingProgress* progress = nullptr) {
-        Demo demo("script.zel",
-                  testing::memoryFiles(
-                      {{"script.zel", "<ZEL><SCRIPT>\n" + layersText + "</SCRIPT></ZEL>"}}));
+        Demo demo("script.zel", test::memoryFiles({{"script.zel", "<ZEL><SCRIPT>\n" + layersText +
+                                                                      "</SCRIPT></ZEL>"}}));
         auto built = demo.buildLayers(count, progress);
         EXPECT_TRUE(built.has_value());
         std::vector<int> out;
@@ -105,7 +104,7 @@ TEST_F(DemoTest, MissingLayersGoLastAndAreNotCounted) {
 }
 
 TEST_F(DemoTest, RootOnlyIsAnEmptyShow) {
-    Demo demo("script.zel", testing::memoryFiles({{"script.zel", "<ZEL></ZEL>"}}));
+    Demo demo("script.zel", test::memoryFiles({{"script.zel", "<ZEL></ZEL>"}}));
     int count = -1;
     auto built = demo.buildLayers(count);
     ASSERT_TRUE(built.has_value());
@@ -115,13 +114,13 @@ TEST_F(DemoTest, RootOnlyIsAnEmptyShow) {
 
 TEST_F(DemoTest, MissingOrBrokenScriptsGiveNothing) {
     int count = 5;
-    Demo missing("script.zel", testing::memoryFiles({}));
+    Demo missing("script.zel", test::memoryFiles({}));
     EXPECT_FALSE(missing.buildLayers(count).has_value());
     EXPECT_EQ(count, 0);
     ASSERT_TRUE(missing.diagnostic().has_value());
-    Demo empty("script.zel", testing::memoryFiles({{"script.zel", ""}}));
+    Demo empty("script.zel", test::memoryFiles({{"script.zel", ""}}));
     EXPECT_FALSE(empty.buildLayers(count).has_value());
-    Demo noRoot("script.zel", testing::memoryFiles({{"script.zel", "<SCRIPT></SCRIPT>"}}));
+    Demo noRoot("script.zel", test::memoryFiles({{"script.zel", "<SCRIPT></SCRIPT>"}}));
     EXPECT_FALSE(noRoot.buildLayers(count).has_value());
     ASSERT_TRUE(noRoot.diagnostic().has_value());
     EXPECT_EQ(noRoot.diagnostic()->text.str(),
@@ -131,7 +130,7 @@ TEST_F(DemoTest, MissingOrBrokenScriptsGiveNothing) {
 
 TEST_F(DemoTest, DeclarationsBecomeSettings) {
     Demo demo("script.zel",
-              testing::memoryFiles(
+              test::memoryFiles(
                   {{"script.zel",
                     "<ZEL><DECLARATIONS>DURATION = 1000; DURATION = 60000; SOUNDCONFIG = \"a.sp\";"
                     "BEATEVENT = 2036.0; BEATFALLOF = 0.001;</DECLARATIONS></ZEL>"}}));
@@ -145,7 +144,7 @@ TEST_F(DemoTest, DeclarationsBecomeSettings) {
 }
 
 TEST_F(DemoTest, DefaultsWithoutDeclarations) {
-    Demo demo("script.zel", testing::memoryFiles({{"script.zel", "<ZEL></ZEL>"}}));
+    Demo demo("script.zel", test::memoryFiles({{"script.zel", "<ZEL></ZEL>"}}));
     EXPECT_EQ(demo.duration(), 0);
     int count = 0;
     ASSERT_TRUE(demo.buildLayers(count).has_value());
@@ -156,8 +155,8 @@ TEST_F(DemoTest, DefaultsWithoutDeclarations) {
 }
 
 TEST_F(DemoTest, LayersAnimateThroughTheirOwnTracks) {
-    Demo demo("script.zel", testing::memoryFiles(
-                                {{"script.zel",
+    Demo demo("script.zel",
+              test::memoryFiles({{"script.zel",
                                   "<ZEL><SCRIPT><LAYER>$TYPE=\"plasma\"; $START=0; $END=-1;<PARAM>"
                                   "level{0} = 0.0; level{1000} = 10.0; </PARAM></LAYER>"
                                   "</SCRIPT></ZEL>"}}));
@@ -175,7 +174,7 @@ TEST_F(DemoTest, LayersAnimateThroughTheirOwnTracks) {
 
 TEST_F(DemoTest, DrawingOrderCoversUnknownTypesToo) {
     Demo demo("script.zel",
-              testing::memoryFiles(
+              test::memoryFiles(
                   {{"script.zel", "<ZEL><SCRIPT>" + layerText("x", 0, 1) + layerText("y", 1, 0) +
                                       layerText("z", 2, 1) + "</SCRIPT></ZEL>"}}));
     ASSERT_TRUE(demo.parse());

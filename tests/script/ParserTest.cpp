@@ -2,10 +2,10 @@
 // declarations.
 #include <gtest/gtest.h>
 
-#include "MemoryFiles.h"
 #include "core/Globals.h"
 #include "script/Demo.h"
 #include "script/Parser.h"
+#include "support/MemoryFiles.h"
 
 namespace kvx::script {
 namespace {
@@ -23,8 +23,8 @@ class ParserTest : public ::testing::Test {
     // The value of declaration A in "<ZEL><DECLARATIONS>decls</DECLARATIONS></ZEL>".
     Keyframe declared(const std::string& decls, const char* name = "A") {
         demo_ = std::make_unique<Demo>(
-            "script.zel", testing::memoryFiles({{"script.zel", "<ZEL><DECLARATIONS>" + decls +
-                                                                   "</DECLARATIONS></ZEL>"}}));
+            "script.zel", test::memoryFiles({{"script.zel", "<ZEL><DECLARATIONS>" + decls +
+                                                                "</DECLARATIONS></ZEL>"}}));
         EXPECT_TRUE(demo_->parse()) << decls;
         return demo_->findDeclaration(name).current();
     }
@@ -32,8 +32,8 @@ class ParserTest : public ::testing::Test {
     // The one LAYER of a script whose SCRIPT block holds `layer`.
     bool layer(const std::string& layerText, layers::LayerDesc& out) {
         demo_ = std::make_unique<Demo>(
-            "script.zel", testing::memoryFiles(
-                              {{"script.zel", "<ZEL><SCRIPT>" + layerText + "</SCRIPT></ZEL>"}}));
+            "script.zel",
+            test::memoryFiles({{"script.zel", "<ZEL><SCRIPT>" + layerText + "</SCRIPT></ZEL>"}}));
         if (!demo_->parse() || demo_->layerDescs().size() != 1) {
             return false;
         }
@@ -74,9 +74,9 @@ TEST_F(ParserTest, UnaryAppliesToTheFirstPrimaryOnly) {
     EXPECT_EQ(declared("A = 2 - -3;").intValue, 5);
     // "2 * -3" is not a value: the statement fails at the sign.
     demo_ = std::make_unique<Demo>(
-        "script.zel", testing::memoryFiles({{"script.zel",
-                                             "<ZEL><SCRIPT><LAYER>$TYPE=\"plasma\";<PARAM>"
-                                             "a = 2 * -3;</PARAM></LAYER></SCRIPT></ZEL>"}}));
+        "script.zel", test::memoryFiles({{"script.zel",
+                                          "<ZEL><SCRIPT><LAYER>$TYPE=\"plasma\";<PARAM>"
+                                          "a = 2 * -3;</PARAM></LAYER></SCRIPT></ZEL>"}}));
     EXPECT_FALSE(demo_->parse());
 }
 
@@ -193,20 +193,19 @@ TEST_F(ParserTest, SilentRecoveriesBecomeWarnings) {
     // A missing ";" before </DECLARATIONS> does not fail the parse.
     demo_ = std::make_unique<Demo>(
         "script.zel",
-        testing::memoryFiles({{"script.zel", "<ZEL><DECLARATIONS>A = 5</DECLARATIONS></ZEL>"}}));
+        test::memoryFiles({{"script.zel", "<ZEL><DECLARATIONS>A = 5</DECLARATIONS></ZEL>"}}));
     ASSERT_TRUE(demo_->parse());
     EXPECT_EQ(demo_->findDeclaration("A").current().intValue, 5);
     ASSERT_EQ(demo_->warnings().size(), 1u);
     EXPECT_NE(demo_->warnings()[0].text.str().find("warning: expected ';'"), std::string::npos);
     // A script without DECLARATIONS is fine and warns about nothing.
     demo_ = std::make_unique<Demo>(
-        "script.zel", testing::memoryFiles({{"script.zel", "<ZEL><SCRIPT></SCRIPT></ZEL>"}}));
+        "script.zel", test::memoryFiles({{"script.zel", "<ZEL><SCRIPT></SCRIPT></ZEL>"}}));
     ASSERT_TRUE(demo_->parse());
     EXPECT_TRUE(demo_->warnings().empty());
     // A broken LAYER right before </SCRIPT> is dropped with a warning.
     demo_ = std::make_unique<Demo>(
-        "script.zel",
-        testing::memoryFiles({{"script.zel", "<ZEL><SCRIPT><LAYER></SCRIPT></ZEL>"}}));
+        "script.zel", test::memoryFiles({{"script.zel", "<ZEL><SCRIPT><LAYER></SCRIPT></ZEL>"}}));
     ASSERT_TRUE(demo_->parse());
     EXPECT_TRUE(demo_->layerDescs().empty());
     ASSERT_EQ(demo_->warnings().size(), 1u);
@@ -215,9 +214,9 @@ TEST_F(ParserTest, SilentRecoveriesBecomeWarnings) {
 
 TEST_F(ParserTest, UnclosedDeclarationsBeforeScriptWarns) {
     demo_ = std::make_unique<Demo>("script.zel",
-                                   testing::memoryFiles({{"script.zel",
-                                                          "<ZEL><DECLARATIONS>A = 1;\n<SCRIPT>"
-                                                          "</SCRIPT></ZEL>"}}));
+                                   test::memoryFiles({{"script.zel",
+                                                       "<ZEL><DECLARATIONS>A = 1;\n<SCRIPT>"
+                                                       "</SCRIPT></ZEL>"}}));
     ASSERT_TRUE(demo_->parse());
     ASSERT_EQ(demo_->warnings().size(), 1u);
     EXPECT_EQ(
@@ -226,8 +225,7 @@ TEST_F(ParserTest, UnclosedDeclarationsBeforeScriptWarns) {
         "(the DECLARATIONS block ends there)");
     // Broken off before anything else, it is the error.
     demo_ = std::make_unique<Demo>(
-        "script.zel",
-        testing::memoryFiles({{"script.zel", "<ZEL><DECLARATIONS>A = 1 B = 2;</ZEL>"}}));
+        "script.zel", test::memoryFiles({{"script.zel", "<ZEL><DECLARATIONS>A = 1 B = 2;</ZEL>"}}));
     ASSERT_FALSE(demo_->parse());
     EXPECT_EQ(demo_->diagnostic()->text.str(),
               "script.zel:1:26: error: expected ';' after the value, found 'B'");
@@ -244,7 +242,7 @@ TEST_F(ParserTest, TagsWithSpacesFailTheParse) {
 }
 
 TEST_F(ParserTest, MachineryAcceptAndExpected) {
-    Demo demo("script.zel", testing::memoryFiles({{"script.zel", "a = 1;"}}));
+    Demo demo("script.zel", test::memoryFiles({{"script.zel", "a = 1;"}}));
     Parser p(demo.mappedText(), demo);
     p.start();
     EXPECT_FALSE(p.accept(TokenKind::Assign));

@@ -2,13 +2,13 @@
 // back to files and lines.
 #include <gtest/gtest.h>
 
-#include "MemoryFiles.h"
 #include "script/ScriptText.h"
+#include "support/MemoryFiles.h"
 
 namespace kvx::script {
 namespace {
 
-using testing::memoryFiles;
+using test::memoryFiles;
 
 std::string read(std::map<std::string, std::string> files, const char* name = "script.zel") {
     ReadResult r = readScript(name, memoryFiles(std::move(files)));

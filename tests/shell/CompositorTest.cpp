@@ -5,18 +5,18 @@
 
 #include <vector>
 
-#include "GlTestSupport.h"
 #include "effects/FadeLayer.h"
 #include "shell/Compositor.h"
+#include "support/GlTestSupport.h"
 
 namespace kvx::shell {
 namespace {
 
 using effects::FadeLayer;
 using layers::BlendMode;
-using testing::near;
-using testing::readPixel;
-using testing::RectLayer;
+using test::near;
+using test::readPixel;
+using test::RectLayer;
 using LayerList = std::vector<std::unique_ptr<layers::Layer>>;
 
 std::unique_ptr<FadeLayer> fade(layers::Colour c, BlendMode mode, int target = 0) {
@@ -32,13 +32,13 @@ std::unique_ptr<FadeLayer> fade(layers::Colour c, BlendMode mode, int target = 0
 class CompositorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        window_ = testing::sharedWindow();
+        window_ = test::sharedWindow();
         ASSERT_NE(window_, nullptr) << "no headless GL context";
     }
     // Builds the buffers, prepares the layers, draws one frame at time and
     // returns the window pixel at (x, y) from the top.
-    testing::Rgba frame(LayerList& layers, float quality = 0.25f, uint32_t time = 0, int x = 32,
-                        int y = 24) {
+    test::Rgba frame(LayerList& layers, float quality = 0.25f, uint32_t time = 0, int x = 32,
+                     int y = 24) {
         compositor_ = std::make_unique<Compositor>(*window_, quality);
         EXPECT_FALSE(compositor_->failed());
         for (auto& l : layers) {

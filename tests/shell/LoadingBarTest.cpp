@@ -1,14 +1,14 @@
 // The loading bar: its counts and its picture.
 #include <gtest/gtest.h>
 
-#include "GlTestSupport.h"
 #include "shell/LoadingBar.h"
+#include "support/GlTestSupport.h"
 
 namespace kvx::shell {
 namespace {
 
-using testing::near;
-using testing::readPixel;
+using test::near;
+using test::readPixel;
 
 TEST(LoadingBar, StepsNeverPassTheTotal) {
     LoadingBar bar(nullptr);
@@ -26,7 +26,7 @@ TEST(LoadingBar, StepsNeverPassTheTotal) {
 }
 
 TEST(LoadingBar, DrawsFrameAndFillInAnEightHundredBySixHundredSpace) {
-    GlWindow* window = testing::sharedWindow();
+    GlWindow* window = test::sharedWindow();
     ASSERT_NE(window, nullptr);
     window->makeCurrent();
     // A window of 64 x 48 is the 800 x 600 space scaled by 0.08.

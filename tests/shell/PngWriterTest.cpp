@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "GlTestSupport.h"
 #include "shell/PngWriter.h"
+#include "support/GlTestSupport.h"
 
 namespace kvx::shell {
 namespace {
@@ -44,7 +44,7 @@ TEST(PngWriter, ReportsFailures) {
 }
 
 TEST(PngWriter, ReadFrameTurnsRowsTopFirst) {
-    GlWindow* window = testing::sharedWindow();
+    GlWindow* window = test::sharedWindow();
     ASSERT_NE(window, nullptr);
     window->makeCurrent();
     glPushAttrib(GL_ALL_ATTRIB_BITS);

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "vfs/PackImage.h"
 #include "vfs/PackWriter.h"
 #include "vfs/Vfs.h"

@@ -2,7 +2,7 @@
 // their chunk counts and sizes.
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "vfs/ChunkFile.h"
 
 using namespace kvx::vfs;

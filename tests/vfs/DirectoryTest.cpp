@@ -2,7 +2,7 @@
 // the length, good turning false only on the read after the last byte.
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "vfs/Vfs.h"
 #include "vfs/VfsFile.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "vfs/PackWriter.h"
 #include "vfs/Vfs.h"
 #include "vfs/VfsFile.h"

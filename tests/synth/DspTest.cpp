@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "synth/Effect.h"
 #include "synth/Envelope.h"
 #include "synth/Generator.h"

@@ -6,9 +6,9 @@
 
 #include "script/ScriptText.h"
 
-namespace kvx::script::testing {
+namespace kvx::test {
 
-inline FileSource memoryFiles(std::map<std::string, std::string> files) {
+inline script::FileSource memoryFiles(std::map<std::string, std::string> files) {
     return [files = std::move(files)](const char* name) -> std::optional<std::string> {
         auto it = files.find(name);
         if (it == files.end()) {
@@ -18,4 +18,4 @@ inline FileSource memoryFiles(std::map<std::string, std::string> files) {
     };
 }
 
-}  // namespace kvx::script::testing
+}  // namespace kvx::test

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kvx::testing {
+namespace kvx::test {
 
 // A type-2 TGA of width x height with bits per pixel; pixel(x, fileRow, c)
 // gives component c (file order: blue, green, red, alpha) of the pixel in
@@ -29,4 +29,4 @@ std::vector<uint8_t> makeTga(int width, int height, int bits, F pixel, uint8_t t
     return out;
 }
 
-}  // namespace kvx::testing
+}  // namespace kvx::test

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "synth/Instrument.h"
 
 namespace kvx::synth {

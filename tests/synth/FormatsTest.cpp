@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "synth/MidiImport.h"
 #include "synth/WavWriter.h"
 #include "vfs/ChunkFile.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "synth/Effect.h"
 #include "synth/Generator.h"
 #include "synth/Mixer.h"

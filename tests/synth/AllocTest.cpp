@@ -2,7 +2,7 @@
 // player render a busy song after loading.
 #include <gtest/gtest.h>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "tests/support/CountingNew.h"
 
 namespace kvx::synth {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "vfs/ChunkFile.h"
 
 namespace kvx::synth {

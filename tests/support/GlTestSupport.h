@@ -14,7 +14,7 @@
 #include "shell/GlState.h"
 #include "shell/GlWindow.h"
 
-namespace kvx::testing {
+namespace kvx::test {
 
 // The window all GL tests of a binary share (made on first use).
 inline shell::GlWindow* sharedWindow() {
@@ -87,4 +87,4 @@ class RectLayer final : public layers::Layer {
     layers::Colour c_;
 };
 
-}  // namespace kvx::testing
+}  // namespace kvx::test

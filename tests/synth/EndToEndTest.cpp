@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "SynthTestUtil.h"
+#include "support/SynthTestUtil.h"
 #include "synth/MidiImport.h"
 #include "synth/WavWriter.h"
 #include "vfs/Vfs.h"

@@ -6,7 +6,7 @@
 #include "layers/LayerDesc.h"
 #include "layers/Track.h"
 
-namespace kvx::testing {
+namespace kvx::test {
 
 inline layers::Track value(layers::ValueKind kind) {
     layers::Keyframe k;
@@ -44,4 +44,4 @@ inline void addColour(layers::LayerDesc& d, const char* name, layers::Colour c) 
     d.addParam(name, layers::Track(k), 0, layers::InterpStep);
 }
 
-}  // namespace kvx::testing
+}  // namespace kvx::test

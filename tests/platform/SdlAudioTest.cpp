@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "SynthTestUtil.h"
 #include "platform/audio/SdlAudio.h"
+#include "support/SynthTestUtil.h"
 #include "synth/MusicThread.h"
 
 namespace kvx::synth {

@@ -13,7 +13,9 @@
 #include "synth/ConfigText.h"
 #include "synth/Player.h"
 
-namespace kvx::synth::test {
+namespace kvx::test {
+
+using namespace synth;
 
 inline vfs::Bytes compileText(const std::string& text) {
     ConfigDesc desc;
@@ -90,4 +92,4 @@ inline std::vector<float> toFloat(const std::vector<int16_t>& s, size_t stride =
     return out;
 }
 
-}  // namespace kvx::synth::test
+}  // namespace kvx::test
