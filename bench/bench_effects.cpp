@@ -1,0 +1,120 @@
+// Effect benchmarks on the offscreen GL driver (Mesa llvmpipe), 800 x 600,
+// quality 1.0 (512 x 512 buffers).
+//
+//   BM_Effect/<name>   whole frames with one layer of that type at its
+//                      default settings (written as script text), timed in
+//                      alternating batches against whole frames with one
+//                      fadelayer in the same run: counters effect_ms,
+//                      fade_ms and "ratio" = effect frame / fade frame.
+//
+// Each effect adds one BENCHMARK_CAPTURE line at the end of this file. Files
+// a layer loads come from examples/effects (the Vfs points there).
+#include <benchmark/benchmark.h>
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "effects/Registry.h"
+#include "platform/video/Video.h"
+#include "script/Demo.h"
+#include "shell/Compositor.h"
+#include "shell/GlState.h"
+#include "shell/GlWindow.h"
+#include "vfs/Vfs.h"
+
+namespace {
+
+using namespace kvx;
+using LayerList = std::vector<std::unique_ptr<layers::Layer>>;
+
+// Layers from the text of a <SCRIPT> element, every effect registered.
+LayerList layersFrom(const std::string& layersText) {
+    effects::registerAll();
+    const std::string text = "<ZEL><SCRIPT>\n" + layersText + "\n</SCRIPT></ZEL>";
+    script::Demo demo("script.zel", [text](const char* name) -> std::optional<std::string> {
+        return std::string(name) == "script.zel" ? std::optional<std::string>(text) : std::nullopt;
+    });
+    int count = 0;
+    auto built = demo.buildLayers(count);
+    LayerList out;
+    if (built) {
+        out = std::move(*built);
+        out.resize(static_cast<size_t>(count));
+    }
+    return out;
+}
+
+void BM_Effect(benchmark::State& state, const char* layerText) {
+    namespace fs = std::filesystem;
+    const fs::path data = fs::path(__FILE__).parent_path().parent_path() / "examples" / "effects";
+    vfs::Vfs::reset();
+    vfs::Vfs::setDataDirectory(data.string());
+    if (!platform::initVideo(true)) {
+        state.SkipWithError("no video");
+        return;
+    }
+    shell::GlWindow window(800, 600, 32, false);
+    if (window.failed() || !shell::loadExtensions()) {
+        state.SkipWithError("no GL context with framebuffer objects");
+        return;
+    }
+    LayerList effect = layersFrom(layerText);
+    LayerList fade = layersFrom(R"(<LAYER> $TYPE = "fadelayer"; $END = -1; </LAYER>)");
+    if (effect.empty() || fade.empty()) {
+        state.SkipWithError("the layer text did not build a layer");
+        return;
+    }
+    shell::Compositor compositor(window, 1.0f);
+    for (auto* list : {&effect, &fade}) {
+        for (auto& l : *list) {
+            if (!compositor.initLayer(*l, 4.0f / 3.0f)) {
+                state.SkipWithError("prepare failed");
+                return;
+            }
+        }
+    }
+    using Clock = std::chrono::steady_clock;
+    uint32_t time = 0;
+    auto run = [&](LayerList& list, int frames) {
+        const auto t0 = Clock::now();
+        for (int i = 0; i < frames; ++i) {
+            compositor.renderFrame(list, time, 16, true);
+            glFinish();
+            time += 16;
+        }
+        return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    };
+    run(effect, 2);  // warm up both
+    run(fade, 2);
+    constexpr int kBatch = 4;
+    double effectMs = 0;
+    double fadeMs = 0;
+    for (auto _ : state) {
+        effectMs += run(effect, kBatch);
+        fadeMs += run(fade, kBatch);
+    }
+    for (auto* list : {&effect, &fade}) {
+        for (auto& l : *list) {
+            l->release();
+        }
+    }
+    const double n = static_cast<double>(state.iterations()) * kBatch;
+    state.counters["effect_ms"] = effectMs / n;
+    state.counters["fade_ms"] = fadeMs / n;
+    state.counters["ratio"] = fadeMs > 0 ? effectMs / fadeMs : 0.0;
+    vfs::Vfs::reset();
+}
+
+}  // namespace
+
+// One line per effect, at its default settings.
+BENCHMARK_CAPTURE(BM_Effect, plasma, R"(<LAYER> $TYPE = "plasma"; $END = -1; </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
