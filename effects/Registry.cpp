@@ -5,6 +5,7 @@
 
 #include "effects/FadeLayer.h"
 #include "effects/PlasmaLayer.h"
+#include "effects/TextLayer.h"
 #include "layers/LayerFactory.h"
 
 namespace kvx::effects {
@@ -22,6 +23,7 @@ void registerAll() {
     using layers::LayerFactory;
     LayerFactory::registerType("fadelayer", &make<FadeLayer>);
     LayerFactory::registerType("plasma", &make<PlasmaLayer>);
+    LayerFactory::registerType("textlayer", &make<TextLayer>);
 }
 
 }  // namespace kvx::effects
