@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "effects/DebugStatsLayer.h"
 #include "effects/FadeLayer.h"
 #include "effects/PlasmaLayer.h"
 #include "effects/TextLayer.h"
@@ -24,6 +25,7 @@ void registerAll() {
     LayerFactory::registerType("fadelayer", &make<FadeLayer>);
     LayerFactory::registerType("plasma", &make<PlasmaLayer>);
     LayerFactory::registerType("textlayer", &make<TextLayer>);
+    LayerFactory::registerType("debugstats", &make<DebugStatsLayer>);
 }
 
 }  // namespace kvx::effects
