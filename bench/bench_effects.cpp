@@ -118,3 +118,11 @@ void BM_Effect(benchmark::State& state, const char* layerText) {
 BENCHMARK_CAPTURE(BM_Effect, plasma, R"(<LAYER> $TYPE = "plasma"; $END = -1; </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, textlayer, R"(<LAYER> $TYPE = "textlayer"; $END = -1;
+    <PARAM> fontfile = "font.tga"; offset = 32; text = "kvx textlayer\nsecond line"; </PARAM>
+    </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, debugstats, R"(<LAYER> $TYPE = "debugstats"; $END = -1; </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
