@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "effects/BackgroundLayer.h"
 #include "effects/DebugStatsLayer.h"
 #include "effects/FadeLayer.h"
 #include "effects/PlasmaLayer.h"
@@ -26,6 +27,7 @@ void registerAll() {
     LayerFactory::registerType("plasma", &make<PlasmaLayer>);
     LayerFactory::registerType("textlayer", &make<TextLayer>);
     LayerFactory::registerType("debugstats", &make<DebugStatsLayer>);
+    LayerFactory::registerType("background", &make<BackgroundLayer>);
 }
 
 }  // namespace kvx::effects

@@ -1,0 +1,179 @@
+// background: a textured cube or sphere turning around the camera.
+#include "effects/BackgroundLayer.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+namespace kvx::effects {
+
+namespace {
+
+using layers::ValueKind;
+
+bool givenAs(const layers::LayerDesc& desc, const char* name, ValueKind kind) {
+    return desc.findTrack(name).current().kind == kind;
+}
+
+// A float parameter: read once and animated, only when given as a float
+// (a constant or an expression).
+void floatParam(BackgroundLayer& layer, const layers::LayerDesc& desc, const char* name,
+                float* field) {
+    if (givenAs(desc, name, ValueKind::Float)) {
+        *field = desc.findTrack(name).current().floatValue;
+        layer.bindFloat(name, field);
+    }
+}
+
+struct CubeVertex {
+    float s, t;
+    float x, y, z;  // in units of the half edge
+};
+struct CubeFace {
+    float nx, ny, nz;
+    CubeVertex v[4];
+};
+
+// Six faces, each with one normal; texture coordinates as the show's
+// backdrops were painted for them.
+constexpr CubeFace kCube[6] = {
+    {0, 0, 1, {{0, 0, -1, -1, 1}, {1, 0, 1, -1, 1}, {1, 1, 1, 1, 1}, {0, 1, -1, 1, 1}}},
+    {0, 0, -1, {{1, 0, -1, -1, -1}, {1, 1, -1, 1, -1}, {0, 1, 1, 1, -1}, {0, 0, 1, -1, -1}}},
+    {0, 1, 0, {{0, 1, -1, 1, -1}, {0, 0, -1, 1, 1}, {1, 0, 1, 1, 1}, {1, 1, 1, 1, -1}}},
+    {0, -1, 0, {{1, 1, -1, -1, -1}, {0, 1, 1, -1, -1}, {0, 0, 1, -1, 1}, {1, 0, -1, -1, 1}}},
+    {1, 0, 0, {{1, 0, 1, -1, -1}, {1, 1, 1, 1, -1}, {0, 1, 1, 1, 1}, {0, 0, 1, -1, 1}}},
+    {-1, 0, 0, {{0, 0, -1, -1, -1}, {1, 0, -1, -1, 1}, {1, 1, -1, 1, 1}, {0, 1, -1, 1, -1}}},
+};
+
+void drawCube(float a) {
+    glBegin(GL_QUADS);
+    for (const CubeFace& f : kCube) {
+        glNormal3f(f.nx, f.ny, f.nz);
+        for (const CubeVertex& v : f.v) {
+            glTexCoord2f(v.s, v.t);
+            glVertex3f(v.x * a, v.y * a, v.z * a);
+        }
+    }
+    glEnd();
+}
+
+}  // namespace
+
+void BackgroundLayer::QuadricDeleter::operator()(GLUquadric* q) const {
+    gluDeleteQuadric(q);
+}
+
+BackgroundLayer::Shape BackgroundLayer::shapeFor(const core::String& name) {
+    if (name.equalsIgnoreCase("cube")) {
+        return Shape::Cube;
+    }
+    return name.equalsIgnoreCase("sphere") ? Shape::Sphere : Shape::Nothing;
+}
+
+float BackgroundLayer::usableFov(float v) {
+    if (v == 0.0f || std::isnan(v)) {
+        return kDefaultFov;
+    }
+    return v < kMinFov ? kMinFov : (v > kMaxFov ? kMaxFov : v);
+}
+
+bool BackgroundLayer::loadParameters(const layers::LayerDesc& desc) {
+    shape = Shape::Nothing;
+    useAccum = false;
+    angleX = angleY = angleZ = 0.0f;
+
+    if (givenAs(desc, "type", ValueKind::String)) {
+        shape = shapeFor(desc.findTrack("type").current().text);
+        bindString("type", &shapeName);
+    }
+    // A "texture" that is not a text names no file: the layer then shows
+    // the accumulation buffer, as when none is given.
+    if (givenAs(desc, "texture", ValueKind::String)) {
+        textureName = desc.findTrack("texture").current().text;
+    } else {
+        useAccum = true;
+    }
+    if (givenAs(desc, "fov", ValueKind::Float)) {
+        fov = usableFov(desc.findTrack("fov").current().floatValue);
+        bindFloat("fov", &fov);
+    }
+    floatParam(*this, desc, "rotx", &spinX);
+    floatParam(*this, desc, "roty", &spinY);
+    floatParam(*this, desc, "rotz", &spinZ);
+    return true;
+}
+
+bool BackgroundLayer::prepare() {
+    if (!useAccum) {
+        texture = loadLayerTexture(textureName);
+    }
+    quadric_.reset(gluNewQuadric());
+    if (quadric_) {
+        gluQuadricNormals(quadric_.get(), GLU_SMOOTH);
+        gluQuadricTexture(quadric_.get(), GL_TRUE);
+    }
+    return true;
+}
+
+void BackgroundLayer::advance(unsigned dt) {
+    const Shape named = shapeFor(shapeName);
+    if (named != Shape::Nothing) {
+        shape = named;
+    }
+    const float t = static_cast<float>(dt);
+    angleX += t * spinX;
+    angleY += t * spinY;
+    angleZ += t * spinZ;
+}
+
+void BackgroundLayer::draw() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // The start-up evaluation of the tracks writes the script's own value
+    // back over the one clamped at load, so the clamp is applied here.
+    gluPerspective(usableFov(fov), aspect, 0.1, size + 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(angleX, 1.0f, 0.0f, 0.0f);
+    glRotatef(angleY, 0.0f, 1.0f, 0.0f);
+    glRotatef(angleZ, 0.0f, 0.0f, 1.0f);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // A texture that failed to load (-1 or 0) shows no image: the shape is
+    // drawn in the plain colour.
+    const int bound = useAccum ? bindAccumTexture() : texture;
+    if (bound > 0) {
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+
+    if (shape == Shape::Cube) {
+        drawCube(size);
+    } else if (shape == Shape::Sphere && quadric_) {
+        gluSphere(quadric_.get(), size, kSphereSlices, kSphereStacks);
+    }
+    if (useAccum) {
+        releaseAccumTexture();
+    }
+}
+
+bool BackgroundLayer::release() {
+    quadric_.reset();
+    if (texture > 0) {
+        const GLuint name = static_cast<GLuint>(texture);
+        glDeleteTextures(1, &name);
+    }
+    texture = 0;
+    return true;
+}
+
+}  // namespace kvx::effects
