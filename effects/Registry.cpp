@@ -6,6 +6,7 @@
 #include "effects/BackgroundLayer.h"
 #include "effects/DebugStatsLayer.h"
 #include "effects/FadeLayer.h"
+#include "effects/ImageLayer.h"
 #include "effects/PlasmaLayer.h"
 #include "effects/TextLayer.h"
 #include "layers/LayerFactory.h"
@@ -28,6 +29,7 @@ void registerAll() {
     LayerFactory::registerType("textlayer", &make<TextLayer>);
     LayerFactory::registerType("debugstats", &make<DebugStatsLayer>);
     LayerFactory::registerType("background", &make<BackgroundLayer>);
+    LayerFactory::registerType("imagelayer", &make<ImageLayer>);
 }
 
 }  // namespace kvx::effects

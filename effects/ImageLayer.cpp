@@ -1,0 +1,206 @@
+// imagelayer: one textured rectangle at pixel scale, moving and fading.
+#include "effects/ImageLayer.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kvx::effects {
+
+namespace {
+
+using layers::ValueKind;
+
+// The single-precision value of 3.1415 / 360: degrees to half a radian
+// angle, as the camera distance was always worked out.
+constexpr float kHalfDegree = 0.008726389f;
+
+// The show's rounding: half up for positive values, truncation for
+// negative ones; not a number gives 0. Unclamped, in double precision, so
+// sums of huge values stay finite until they are clamped.
+double showRound(double v) {
+    if (std::isnan(v)) {
+        return 0.0;
+    }
+    const double t = std::trunc(v);
+    return v - t >= 0.5 ? t + 1.0 : t;
+}
+
+int32_t clampCoord(double v) {
+    if (std::isnan(v)) {
+        return 0;
+    }
+    const double limit = ImageLayer::kCoordLimit;
+    return static_cast<int32_t>(std::clamp(v, -limit, limit));
+}
+
+// The float slot, whatever kind the script gave (an integer literal reads
+// as 0), then animated.
+void floatSlot(ImageLayer& layer, const layers::LayerDesc& desc, const char* name, float* field) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().hasValue()) {
+        *field = track.current().floatValue;
+    }
+    layer.bindFloat(name, field);
+}
+
+// Only a value given as a float is read and animated.
+void floatOnly(ImageLayer& layer, const layers::LayerDesc& desc, const char* name, float* field) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind == ValueKind::Float) {
+        *field = track.current().floatValue;
+        layer.bindFloat(name, field);
+    }
+}
+
+}  // namespace
+
+int32_t ImageLayer::pixelRound(double v) {
+    return clampCoord(showRound(v));
+}
+
+float ImageLayer::usableFov(float v) {
+    if (v == 0.0f || std::isnan(v)) {
+        return kDefaultFov;
+    }
+    return std::clamp(v, kMinFov, kMaxFov);
+}
+
+bool ImageLayer::loadParameters(const layers::LayerDesc& desc) {
+    const layers::Track file = desc.findTrack("filename");
+    if (file.current().kind == ValueKind::String) {
+        fileName = file.current().text;
+    }
+    floatSlot(*this, desc, "x", &x);
+    floatSlot(*this, desc, "y", &y);
+    floatSlot(*this, desc, "w", &w);
+    floatSlot(*this, desc, "h", &h);
+    floatSlot(*this, desc, "alpha", &alpha);
+    floatSlot(*this, desc, "dx", &dx);
+    floatSlot(*this, desc, "dy", &dy);
+    floatSlot(*this, desc, "dw", &dw);
+    floatSlot(*this, desc, "dh", &dh);
+    const layers::Track fade = desc.findTrack("da");
+    if (fade.current().hasValue()) {
+        da = fade.current().floatValue;  // read once, never animated
+    }
+    const layers::Track src = desc.findTrack("source");
+    source = src.current().hasValue() ? src.current().intValue : 0;
+    bindInt("source", &source);
+
+    if (desc.findTrack("fov").current().kind == ValueKind::Float) {
+        fov = usableFov(desc.findTrack("fov").current().floatValue);
+        bindFloat("fov", &fov);
+    }
+    tanHalfFov = std::tan(fov * kHalfDegree);
+    floatOnly(*this, desc, "rx", &rotX);
+    floatOnly(*this, desc, "ry", &rotY);
+    floatOnly(*this, desc, "rz", &rotZ);
+    floatOnly(*this, desc, "scale", &scale);
+    floatOnly(*this, desc, "xpos", &posX);
+    floatOnly(*this, desc, "ypos", &posY);
+    floatOnly(*this, desc, "zpos", &posZ);
+    return true;
+}
+
+bool ImageLayer::prepare() {
+    texture = fileName.view().empty() ? 0 : loadLayerTexture(fileName);
+    return true;
+}
+
+void ImageLayer::advance(unsigned dt) {
+    const float t = static_cast<float>(dt);
+    x += t * dx;
+    y += t * dy;
+    w += t * dw;
+    h += t * dh;
+
+    const unsigned uw = static_cast<unsigned>(width);
+    const unsigned uh = static_cast<unsigned>(height);
+    const float fw = static_cast<float>(uw);
+    const float fh = static_cast<float>(uh);
+    const double l = showRound(fw * x) - static_cast<double>(uw / 2);
+    const double tp = showRound(fh * y) - static_cast<double>(uh / 2);
+    left = clampCoord(l);
+    top = clampCoord(tp);
+    right = clampCoord(showRound(fw * w) + l);
+    bottom = clampCoord(showRound(fh * h) + tp);
+
+    alpha += da;
+    alpha = std::isnan(alpha) ? 0.0f : std::clamp(alpha, 0.0f, 1.0f);
+}
+
+void ImageLayer::draw() {
+    const double distance =
+        static_cast<double>(static_cast<unsigned>(width)) * 0.5 / static_cast<double>(tanHalfFov);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // The far plane keeps at least the show's 2000, and moves out for narrow
+    // angles whose camera would otherwise stand beyond it.
+    gluPerspective(usableFov(fov), 1.0, 0.1, std::max(2000.0, 2.0 * distance));
+    gluLookAt(0.0, 0.0, -distance, 0.0, 0.0, 0.0, 0.0, -1.0, 0.0);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(posX, posY, posZ);
+    glRotatef(rotX, 1.0f, 0.0f, 0.0f);
+    glRotatef(rotY, 0.0f, 1.0f, 0.0f);
+    glRotatef(rotZ, 0.0f, 0.0f, 1.0f);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    const int src = effectiveSource();
+    int bound = texture;
+    if (texture == 0) {
+        bound = src != 0 ? bindTargetTexture(src) : bindAccumTexture();
+    }
+    // A file that could not be read (-1) shows no image: the rectangle is
+    // drawn in the plain colour.
+    if (bound > 0) {
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+    glColor4f(colour[0], colour[1], colour[2], alpha * colour[3]);
+
+    const float l = static_cast<float>(left) * scale;
+    const float t = static_cast<float>(top) * scale;
+    const float r = static_cast<float>(right) * scale;
+    const float b = static_cast<float>(bottom) * scale;
+    auto corner = [](float s, float tc, float vx, float vy) {
+        glTexCoord2f(s, tc);
+        glVertex3f(vx, vy, 0.0f);
+    };
+    glBegin(GL_TRIANGLES);
+    corner(0, 0, l, t);
+    corner(1, 0, r, t);
+    corner(0, 1, l, b);
+    corner(1, 0, r, t);
+    corner(0, 1, l, b);
+    corner(1, 1, r, b);
+    glEnd();
+
+    if (texture == 0) {
+        if (src != 0) {
+            releaseTargetTexture(src);
+        } else {
+            releaseAccumTexture();
+        }
+    }
+    glEnable(GL_DEPTH_TEST);
+}
+
+bool ImageLayer::release() {
+    if (texture > 0) {
+        const GLuint name = static_cast<GLuint>(texture);
+        glDeleteTextures(1, &name);
+    }
+    texture = 0;
+    return true;
+}
+
+}  // namespace kvx::effects
