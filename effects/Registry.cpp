@@ -7,6 +7,7 @@
 #include "effects/DebugStatsLayer.h"
 #include "effects/FadeLayer.h"
 #include "effects/ImageLayer.h"
+#include "effects/ParticleLayer.h"
 #include "effects/PlasmaLayer.h"
 #include "effects/TextLayer.h"
 #include "layers/LayerFactory.h"
@@ -30,6 +31,7 @@ void registerAll() {
     LayerFactory::registerType("debugstats", &make<DebugStatsLayer>);
     LayerFactory::registerType("background", &make<BackgroundLayer>);
     LayerFactory::registerType("imagelayer", &make<ImageLayer>);
+    LayerFactory::registerType("particle", &make<ParticleLayer>);
 }
 
 }  // namespace kvx::effects
