@@ -6,6 +6,9 @@
 //                      alternating batches against whole frames with one
 //                      fadelayer in the same run: counters effect_ms,
 //                      fade_ms and "ratio" = effect frame / fade frame.
+//   BM_ParticleUpdate/<n>  the CPU side of a particle frame (spawning,
+//                      moving and turning n live particles by 16 ms):
+//                      counter ns_per_particle.
 //
 // Each effect adds one BENCHMARK_CAPTURE line at the end of this file. Files
 // a layer loads come from examples/effects (the Vfs points there).
@@ -21,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "effects/ParticleLayer.h"
 #include "effects/Registry.h"
 #include "platform/video/Video.h"
 #include "script/Demo.h"
@@ -112,7 +116,28 @@ void BM_Effect(benchmark::State& state, const char* layerText) {
     vfs::Vfs::reset();
 }
 
+void BM_ParticleUpdate(benchmark::State& state) {
+    const int32_t n = static_cast<int32_t>(state.range(0));
+    effects::ParticleSystem system(n);
+    int32_t seed = effects::ParticleLayer::kDefaultSeed;
+    // Fill every slot first, then run at the default rate.
+    system.rate = 1.0f;
+    system.advance(static_cast<uint32_t>(n), seed);
+    system.rate = 100.0f;
+    using Clock = std::chrono::steady_clock;
+    double ns = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        system.advance(16, seed);
+        ns += std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+        benchmark::DoNotOptimize(system.particles.data());
+    }
+    state.counters["ns_per_particle"] = ns / (static_cast<double>(state.iterations()) * n);
+}
+
 }  // namespace
+
+BENCHMARK(BM_ParticleUpdate)->Arg(100)->Arg(10000)->Arg(effects::ParticleSystem::kMaxCount);
 
 // One line per effect, at its default settings.
 BENCHMARK_CAPTURE(BM_Effect, plasma, R"(<LAYER> $TYPE = "plasma"; $END = -1; </LAYER>)")
@@ -124,5 +149,18 @@ BENCHMARK_CAPTURE(BM_Effect, textlayer, R"(<LAYER> $TYPE = "textlayer"; $END = -
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Effect, debugstats, R"(<LAYER> $TYPE = "debugstats"; $END = -1; </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, background, R"(<LAYER> $TYPE = "background"; $END = -1;
+    <PARAM> type = "cube"; texture = "sky.tga"; </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, imagelayer, R"(<LAYER> $TYPE = "imagelayer"; $END = -1;
+    <PARAM> filename = "rings.tga"; w = 1.0; h = 1.0; </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// All 100 default slots alive from the first frames on (rate 1 ms).
+BENCHMARK_CAPTURE(BM_Effect, particle, R"(<LAYER> $TYPE = "particle"; $END = -1;
+    <PARAM> texture = "spot.tga"; rate = 1.0; </PARAM> </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
