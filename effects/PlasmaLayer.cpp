@@ -5,19 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
+
+#include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
 namespace {
-
-using layers::ValueKind;
-
-constexpr layers::Colour kDefaultKeys[9] = {
-    {0.0f, 0.0f, 0.0f, 1.0f},        {0.0f, 0.0f, 0.1f, 1.0f},        {0.4f, 0.0f, 0.05f, 1.0f},
-    {0.8f, 0.0f, 0.0f, 1.0f},        {1.0f, 0.5f, 0.0f, 1.0f},        {1.0f, 1.0f, 0.0f, 1.0f},
-    {1.0f, 1.0f, 1.0f / 3.0f, 1.0f}, {1.0f, 1.0f, 2.0f / 3.0f, 1.0f}, {1.0f, 1.0f, 1.0f, 1.0f},
-};
 
 // Into 0..511, also for negative sums.
 int32_t wrapSine(int64_t k) {
@@ -46,43 +39,22 @@ int truncateSum(float sum) {
     return static_cast<int>(sum);
 }
 
-bool givenAs(const layers::LayerDesc& desc, const core::String& name, ValueKind kind) {
-    return desc.findTrack(name).current().kind == kind;
-}
-
 }  // namespace
 
 bool PlasmaLayer::loadParameters(const layers::LayerDesc& desc) {
-    for (int k = 0; k < 9; ++k) {
-        keyColours[static_cast<size_t>(k)] = kDefaultKeys[k];
-        const core::String name = core::String("color") + (k + 1);
-        const layers::Track track = desc.findTrack(name);
-        if (track.current().kind == ValueKind::Colour) {
-            keyColours[static_cast<size_t>(k)] = track.current().colour;
-        }
-    }
-    const layers::Track grid = desc.findTrack("drawgrid");
-    drawGrid = grid.current().hasValue() && grid.current().text.equalsIgnoreCase("true");
+    keyColours = readKeyColours(desc);
+    drawGrid = readSwitch(desc, "drawgrid");
 
     // Each value is taken, and bound, only when the script gives the kind
     // the parameter is: "f1" given as an integer leaves the weight at 1.0.
-    if (givenAs(desc, "nPoints", ValueKind::Int)) {
-        gridSize = desc.findTrack("nPoints").current().intValue;
-        bindInt("nPoints", &gridSize);
-    }
+    readAndBindInt(*this, desc, "nPoints", &gridSize);
     for (int k = 0; k < 4; ++k) {
-        const core::String name = core::String("f") + (k + 1);
-        if (givenAs(desc, name, ValueKind::Float)) {
-            weights[static_cast<size_t>(k)] = desc.findTrack(name).current().floatValue;
-            bindFloat(name, &weights[static_cast<size_t>(k)]);
-        }
+        readAndBindFloat(*this, desc, core::String("f") + (k + 1),
+                         &weights[static_cast<size_t>(k)]);
     }
     for (int k = 0; k < 6; ++k) {
-        const core::String name = core::String("addop") + (k + 1);
-        if (givenAs(desc, name, ValueKind::Int)) {
-            steps[static_cast<size_t>(k)] = desc.findTrack(name).current().intValue;
-            bindInt(name, &steps[static_cast<size_t>(k)]);
-        }
+        readAndBindInt(*this, desc, core::String("addop") + (k + 1),
+                       &steps[static_cast<size_t>(k)]);
     }
     return true;
 }
@@ -91,20 +63,7 @@ bool PlasmaLayer::prepare() {
     const int n = std::min(gridSize, kMaxGridSize);
     preparedSize_ = n > 0 ? n : 0;
 
-    // Palette: 8 segments of 32 steps from key k towards key k + 1.
-    for (int k = 0; k < 8; ++k) {
-        const layers::Colour& a = keyColours[static_cast<size_t>(k)];
-        const layers::Colour& b = keyColours[static_cast<size_t>(k + 1)];
-        for (int s = 0; s < 32; ++s) {
-            layers::Colour& p = palette[static_cast<size_t>(32 * k + s)];
-            for (int c = 0; c < 4; ++c) {
-                p[static_cast<size_t>(c)] =
-                    a[static_cast<size_t>(c)] +
-                    static_cast<float>(s) *
-                        (b[static_cast<size_t>(c)] - a[static_cast<size_t>(c)]) * 0.03125f;
-            }
-        }
-    }
+    buildPalette(keyColours, palette);
     // One sine period in 512 steps; the degree factor is the show's own
     // 0.0174532 (not exactly pi / 180), so the peak is 1023, not 1024.
     for (int i = 0; i < kSineSize; ++i) {
@@ -112,22 +71,8 @@ bool PlasmaLayer::prepare() {
             std::sin(static_cast<double>(i) * 0.703125 * 0.0174532) * kSineAmplitude);
     }
 
-    const size_t count = static_cast<size_t>(preparedSize_) * static_cast<size_t>(preparedSize_);
-    vertexGrid.assign(count, Vertex{});
-    vertexColours.assign(count, layers::Colour{0.0f, 0.0f, 0.0f, 0.0f});
-    const int n3 = preparedSize_ - 3;
-    if (n3 > 0) {
-        // Column 1 at x = 0 and column N - 2 at x = W; likewise for rows.
-        const float dx = static_cast<float>(width) / static_cast<float>(n3);
-        const float dy = static_cast<float>(height) / static_cast<float>(n3);
-        for (int i = 0; i < preparedSize_; ++i) {
-            for (int j = 0; j < preparedSize_; ++j) {
-                Vertex& v = vertexGrid[static_cast<size_t>(i * preparedSize_ + j)];
-                v.x = static_cast<float>(j - 1) * dx;
-                v.y = static_cast<float>(i - 1) * dy;
-            }
-        }
-    }
+    layOutGrid(preparedSize_, width, height, vertexGrid);
+    vertexColours.assign(vertexGrid.size(), layers::Colour{0.0f, 0.0f, 0.0f, 0.0f});
     return true;
 }
 
@@ -170,44 +115,10 @@ void PlasmaLayer::draw() {
     glLoadIdentity();
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
-    const int n = preparedSize_;
-    if (n <= 3) {
-        return;
-    }
-    auto vertex = [this](int k) {
-        glColor4fv(vertexColours[static_cast<size_t>(k)].data());
-        const Vertex& v = vertexGrid[static_cast<size_t>(k)];
-        glVertex3f(v.x, v.y, 0.0f);
-    };
-    glBegin(GL_QUADS);
-    for (int i = 1; i <= n - 3; ++i) {
-        for (int j = 1; j <= n - 3; ++j) {
-            const int k = i * n + j;
-            vertex(k);
-            vertex(k + 1);
-            vertex(k + n + 1);
-            vertex(k + n);
-        }
-    }
-    glEnd();
+    drawGridQuads(preparedSize_, vertexGrid,
+                  [this](int k) { glColor4fv(vertexColours[static_cast<size_t>(k)].data()); });
     if (drawGrid) {
-        glDisable(GL_DEPTH_TEST);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        glBegin(GL_LINES);
-        for (int i = 1; i <= n - 3; ++i) {
-            for (int j = 1; j <= n - 3; ++j) {
-                const int k = i * n + j;
-                const Vertex& a = vertexGrid[static_cast<size_t>(k)];
-                const Vertex& b = vertexGrid[static_cast<size_t>(k + 1)];
-                const Vertex& c = vertexGrid[static_cast<size_t>(k + n)];
-                glVertex3f(a.x, a.y, 0.0f);
-                glVertex3f(b.x, b.y, 0.0f);
-                glVertex3f(a.x, a.y, 0.0f);
-                glVertex3f(c.x, c.y, 0.0f);
-            }
-        }
-        glEnd();
-        glEnable(GL_DEPTH_TEST);
+        drawGridLines(preparedSize_, vertexGrid);
     }
 }
 

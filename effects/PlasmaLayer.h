@@ -2,7 +2,8 @@
 // vertex-coloured quads fills the layer; each vertex takes its colour from a
 // 256-entry palette indexed by a sum of four integer sine terms, two of
 // which move with time so the colour bands flow. The palette is built from
-// nine key colours, 32 steps between each pair.
+// nine key colours, 32 steps between each pair (PaletteGrid.h, shared with
+// the fire).
 //
 // The grid has N vertices per side ("nPoints"); the outer ring of vertices
 // lies one cell outside the area and is never drawn, so N = 4 draws one quad
@@ -15,13 +16,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "effects/PaletteGrid.h"
 #include "layers/Layer.h"
 
 namespace kvx::effects {
 
 class PlasmaLayer final : public layers::Layer {
   public:
-    static constexpr int kPaletteSize = 256;
+    static constexpr int kPaletteSize = effects::kPaletteSize;
     static constexpr int kSineSize = 512;
     static constexpr int kSineAmplitude = 1024;
     // Grid size when the script gives no integer "nPoints".
@@ -29,10 +31,7 @@ class PlasmaLayer final : public layers::Layer {
     // Largest grid accepted (vertices per side); larger values are clamped.
     static constexpr int kMaxGridSize = 1024;
 
-    struct Vertex {
-        float x = 0.0f;
-        float y = 0.0f;
-    };
+    using Vertex = GridVertex;
 
     // Parameters.
     bool loadParameters(const layers::LayerDesc& desc) override;
@@ -44,8 +43,8 @@ class PlasmaLayer final : public layers::Layer {
     // The palette index of a term sum, wrapping: low byte of (v >> 4) + 128.
     static int paletteIndex(int v) { return ((v >> 4) + 128) & 0xFF; }
 
-    std::array<layers::Colour, 9> keyColours{};
-    std::array<layers::Colour, kPaletteSize> palette{};
+    KeyColours keyColours{};
+    Palette palette{};
     std::vector<layers::Colour> vertexColours;  // N * N, row-major
     std::array<int32_t, kSineSize> sineTable{};
     int32_t phase1 = 0;

@@ -1,0 +1,68 @@
+// Parameter reading shared by the effects.
+#include "effects/EffectParams.h"
+
+namespace kvx::effects {
+
+using layers::ValueKind;
+
+bool givenAs(const layers::LayerDesc& desc, const core::String& name, ValueKind kind) {
+    return desc.findTrack(name).current().kind == kind;
+}
+
+bool readInt(const layers::LayerDesc& desc, const core::String& name, int* out) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind != ValueKind::Int) {
+        return false;
+    }
+    *out = track.current().intValue;
+    return true;
+}
+
+bool readFloat(const layers::LayerDesc& desc, const core::String& name, float* out) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind != ValueKind::Float) {
+        return false;
+    }
+    *out = track.current().floatValue;
+    return true;
+}
+
+bool readColour(const layers::LayerDesc& desc, const core::String& name, layers::Colour* out) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind != ValueKind::Colour) {
+        return false;
+    }
+    *out = track.current().colour;
+    return true;
+}
+
+void readAndBindInt(layers::Layer& layer, const layers::LayerDesc& desc, const core::String& name,
+                    int* out) {
+    if (readInt(desc, name, out)) {
+        layer.bindInt(name, out);
+    }
+}
+
+void readAndBindFloat(layers::Layer& layer, const layers::LayerDesc& desc, const core::String& name,
+                      float* out) {
+    if (readFloat(desc, name, out)) {
+        layer.bindFloat(name, out);
+    }
+}
+
+int intSlot(const layers::LayerDesc& desc, const core::String& name, int fallback) {
+    const layers::Track track = desc.findTrack(name);
+    return track.current().hasValue() ? track.current().intValue : fallback;
+}
+
+float floatSlot(const layers::LayerDesc& desc, const core::String& name, float fallback) {
+    const layers::Track track = desc.findTrack(name);
+    return track.current().hasValue() ? track.current().floatValue : fallback;
+}
+
+bool readSwitch(const layers::LayerDesc& desc, const core::String& name) {
+    const layers::Track track = desc.findTrack(name);
+    return track.current().hasValue() && track.current().text.equalsIgnoreCase("true");
+}
+
+}  // namespace kvx::effects
