@@ -21,17 +21,23 @@ std::unique_ptr<layers::Layer> make() {
     return std::make_unique<T>();
 }
 
+// An earlier registration of the keyword stays in force.
+void add(const char* keyword, layers::LayerFactory::CreateFn create) {
+    if (!layers::LayerFactory::isRegistered(keyword)) {
+        layers::LayerFactory::registerType(keyword, create);
+    }
+}
+
 }  // namespace
 
 void registerAll() {
-    using layers::LayerFactory;
-    LayerFactory::registerType("fadelayer", &make<FadeLayer>);
-    LayerFactory::registerType("plasma", &make<PlasmaLayer>);
-    LayerFactory::registerType("textlayer", &make<TextLayer>);
-    LayerFactory::registerType("debugstats", &make<DebugStatsLayer>);
-    LayerFactory::registerType("background", &make<BackgroundLayer>);
-    LayerFactory::registerType("imagelayer", &make<ImageLayer>);
-    LayerFactory::registerType("particle", &make<ParticleLayer>);
+    add("fadelayer", &make<FadeLayer>);
+    add("plasma", &make<PlasmaLayer>);
+    add("textlayer", &make<TextLayer>);
+    add("debugstats", &make<DebugStatsLayer>);
+    add("background", &make<BackgroundLayer>);
+    add("imagelayer", &make<ImageLayer>);
+    add("particle", &make<ParticleLayer>);
 }
 
 }  // namespace kvx::effects
