@@ -164,3 +164,11 @@ BENCHMARK_CAPTURE(BM_Effect, particle, R"(<LAYER> $TYPE = "particle"; $END = -1;
     <PARAM> texture = "spot.tga"; rate = 1.0; </PARAM> </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, radialblur, R"(<LAYER> $TYPE = "radialblur"; $END = -1; </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// A heavier blur: 16 copies.
+BENCHMARK_CAPTURE(BM_Effect, radialblur_16, R"(<LAYER> $TYPE = "radialblur"; $END = -1;
+    <PARAM> iterations = 16; delta = 150; alpha = 0.3; </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();

@@ -9,6 +9,7 @@
 #include "effects/ImageLayer.h"
 #include "effects/ParticleLayer.h"
 #include "effects/PlasmaLayer.h"
+#include "effects/RadialBlurLayer.h"
 #include "effects/TextLayer.h"
 #include "layers/LayerFactory.h"
 
@@ -38,6 +39,7 @@ void registerAll() {
     add("background", &make<BackgroundLayer>);
     add("imagelayer", &make<ImageLayer>);
     add("particle", &make<ParticleLayer>);
+    add("radialblur", &make<RadialBlurLayer>);
 }
 
 }  // namespace kvx::effects
