@@ -172,3 +172,10 @@ BENCHMARK_CAPTURE(BM_Effect, radialblur_16, R"(<LAYER> $TYPE = "radialblur"; $EN
     <PARAM> iterations = 16; delta = 150; alpha = 0.3; </PARAM> </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, wipe, R"(<LAYER> $TYPE = "wipe"; $END = -1; </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, wipe_16, R"(<LAYER> $TYPE = "wipe"; $END = -1;
+    <PARAM> n_quads = 16; anglespeed = 1.0; </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();

@@ -11,6 +11,7 @@
 #include "effects/PlasmaLayer.h"
 #include "effects/RadialBlurLayer.h"
 #include "effects/TextLayer.h"
+#include "effects/WipeLayer.h"
 #include "layers/LayerFactory.h"
 
 namespace kvx::effects {
@@ -40,6 +41,7 @@ void registerAll() {
     add("imagelayer", &make<ImageLayer>);
     add("particle", &make<ParticleLayer>);
     add("radialblur", &make<RadialBlurLayer>);
+    add("wipe", &make<WipeLayer>);
 }
 
 }  // namespace kvx::effects
