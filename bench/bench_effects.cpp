@@ -9,6 +9,9 @@
 //   BM_ParticleUpdate/<n>  the CPU side of a particle frame (spawning,
 //                      moving and turning n live particles by 16 ms):
 //                      counter ns_per_particle.
+//   BM_FireStep/<N>    one step of an N x N fire grid on the CPU (feed,
+//                      spread, swap), no GL: counter ns_per_cell, the time
+//                      per spread cell.
 //
 // Each effect adds one BENCHMARK_CAPTURE line at the end of this file. Files
 // a layer loads come from examples/effects (the Vfs points there).
@@ -24,8 +27,10 @@
 #include <string>
 #include <vector>
 
+#include "effects/FireLayer.h"
 #include "effects/ParticleLayer.h"
 #include "effects/Registry.h"
+#include "layers/LayerFactory.h"
 #include "platform/video/Video.h"
 #include "script/Demo.h"
 #include "shell/Compositor.h"
@@ -135,8 +140,38 @@ void BM_ParticleUpdate(benchmark::State& state) {
     state.counters["ns_per_particle"] = ns / (static_cast<double>(state.iterations()) * n);
 }
 
+void BM_FireStep(benchmark::State& state) {
+    effects::registerAll();
+    layers::LayerDesc desc;
+    desc.type = "fire";
+    layers::Keyframe n;
+    n.kind = layers::ValueKind::Int;
+    n.intValue = static_cast<int>(state.range(0));
+    desc.addParam("nPoints", layers::Track(n), 0, layers::InterpStep);
+    auto layer = layers::LayerFactory::create(desc);
+    auto* fire = dynamic_cast<effects::FireLayer*>(layer.get());
+    if (fire == nullptr) {
+        state.SkipWithError("no fire layer");
+        return;
+    }
+    fire->updateTracks(0);
+    fire->prepare();
+    const int side = fire->preparedSize();
+    // Spread cells per step: rows 1 .. N + 1, columns 1 .. N - 2.
+    const double cells = static_cast<double>(side + 1) * static_cast<double>(side - 2);
+    using Clock = std::chrono::steady_clock;
+    const auto t0 = Clock::now();
+    for (auto _ : state) {
+        fire->step();
+        benchmark::DoNotOptimize(fire->current.data());
+    }
+    const double ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+    state.counters["ns_per_cell"] = ns / (static_cast<double>(state.iterations()) * cells);
+}
+
 }  // namespace
 
+BENCHMARK(BM_FireStep)->Arg(12)->Arg(64)->Arg(256)->Arg(1024);
 BENCHMARK(BM_ParticleUpdate)->Arg(100)->Arg(10000)->Arg(effects::ParticleSystem::kMaxCount);
 
 // One line per effect, at its default settings.
@@ -177,5 +212,13 @@ BENCHMARK_CAPTURE(BM_Effect, wipe, R"(<LAYER> $TYPE = "wipe"; $END = -1; </LAYER
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Effect, wipe_16, R"(<LAYER> $TYPE = "wipe"; $END = -1;
     <PARAM> n_quads = 16; anglespeed = 1.0; </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, fire, R"(<LAYER> $TYPE = "fire"; $END = -1; </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// A large fire grid: 128 x 128 vertices.
+BENCHMARK_CAPTURE(BM_Effect, fire_128, R"(<LAYER> $TYPE = "fire"; $END = -1;
+    <PARAM> nPoints = 128; </PARAM> </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

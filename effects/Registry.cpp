@@ -6,6 +6,7 @@
 #include "effects/BackgroundLayer.h"
 #include "effects/DebugStatsLayer.h"
 #include "effects/FadeLayer.h"
+#include "effects/FireLayer.h"
 #include "effects/ImageLayer.h"
 #include "effects/ParticleLayer.h"
 #include "effects/PlasmaLayer.h"
@@ -42,6 +43,7 @@ void registerAll() {
     add("particle", &make<ParticleLayer>);
     add("radialblur", &make<RadialBlurLayer>);
     add("wipe", &make<WipeLayer>);
+    add("fire", &make<FireLayer>);
 }
 
 }  // namespace kvx::effects
