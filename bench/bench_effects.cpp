@@ -207,6 +207,12 @@ BENCHMARK_CAPTURE(BM_Effect, radialblur_16, R"(<LAYER> $TYPE = "radialblur"; $EN
     <PARAM> iterations = 16; delta = 150; alpha = 0.3; </PARAM> </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+// Without "n_vertex" the distortion draws nothing; 32 x 32 waving vertices.
+BENCHMARK_CAPTURE(BM_Effect, distortionlayer, R"(<LAYER> $TYPE = "distortionlayer"; $END = -1;
+    <PARAM> n_vertex = 32; distfunc = "dycp"; dycpx = "true"; dycpy = "true"; dycpz = "true";
+    </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Effect, wipe, R"(<LAYER> $TYPE = "wipe"; $END = -1; </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -5,6 +5,7 @@
 
 #include "effects/BackgroundLayer.h"
 #include "effects/DebugStatsLayer.h"
+#include "effects/DistortionLayer.h"
 #include "effects/FadeLayer.h"
 #include "effects/FireLayer.h"
 #include "effects/ImageLayer.h"
@@ -44,6 +45,7 @@ void registerAll() {
     add("radialblur", &make<RadialBlurLayer>);
     add("wipe", &make<WipeLayer>);
     add("fire", &make<FireLayer>);
+    add("distortionlayer", &make<DistortionLayer>);
 }
 
 }  // namespace kvx::effects
