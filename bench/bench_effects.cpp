@@ -34,7 +34,7 @@
 #include "platform/video/Video.h"
 #include "script/Demo.h"
 #include "shell/Compositor.h"
-#include "shell/GlState.h"
+#include "shell/Extensions.h"
 #include "shell/GlWindow.h"
 #include "vfs/Vfs.h"
 

@@ -6,6 +6,9 @@
 //                            current, blend mode, full-buffer textured quad)
 //                            next to the same quad drawn by bare GL in the
 //                            same run; "ratio" = compositing / bare
+//   BM_BufferSwitch          one round trip between two offscreen buffers'
+//                            contexts (accumulation, layer, accumulation),
+//                            as the frame loop makes twice per layer
 //   BM_StartUp               launch to first frame of examples/first, minus
 //                            the one-second pause (counter startup_ms)
 // Every measured step ends with glFinish, so the GPU work is counted.
@@ -23,7 +26,7 @@
 #include "platform/video/Video.h"
 #include "shell/Blend.h"
 #include "shell/Compositor.h"
-#include "shell/GlState.h"
+#include "shell/Extensions.h"
 #include "shell/GlWindow.h"
 #include "shell/Show.h"
 #include "vfs/Vfs.h"
@@ -100,7 +103,7 @@ BENCHMARK(BM_ShowFramePlasma)
     ->Unit(benchmark::kMillisecond);
 
 // The compositing step of the frame loop for one layer, timed against the
-// same quad drawn by a bare GL program (one framebuffer, no state switching)
+// same quad drawn by a bare GL program (one framebuffer, no context switch)
 // in alternating batches.
 void BM_Compositing(benchmark::State& state) {
     auto window = openWindow(state);
@@ -169,17 +172,14 @@ void BM_Compositing(benchmark::State& state) {
     double bareNs = 0;
     constexpr int kBatch = 8;
     for (auto _ : state) {
-        window->makeCurrent();
-        shell::makeCurrent(nullptr);  // the bare program owns the state now
-        bare();                       // warm: the first draw after a switch pays for it
+        window->makeCurrent();  // the bare program draws in the window's context
+        bare();                 // warm: the first draw after a switch pays for it
         auto t0 = Clock::now();
         for (int i = 0; i < kBatch; ++i) {
             bare();
         }
         auto t1 = Clock::now();
         fbo.bindFramebuffer(GL_FRAMEBUFFER, 0);
-        window->state().apply();
-        shell::adoptCurrent(&window->state());
         composite();
         auto t2 = Clock::now();
         for (int i = 0; i < kBatch; ++i) {
@@ -197,6 +197,21 @@ void BM_Compositing(benchmark::State& state) {
     glDeleteTextures(1, &bareTexture);
 }
 BENCHMARK(BM_Compositing)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_BufferSwitch(benchmark::State& state) {
+    auto window = openWindow(state);
+    if (!window) {
+        return;
+    }
+    shell::Compositor compositor(*window, 1.0f);
+    compositor.accumBuffer().makeCurrent();
+    for (auto _ : state) {
+        compositor.layerBuffer().makeCurrent();
+        compositor.accumBuffer().makeCurrent();
+    }
+    window->makeCurrent();
+}
+BENCHMARK(BM_BufferSwitch)->Unit(benchmark::kMicrosecond);
 
 void BM_StartUp(benchmark::State& state) {
     namespace fs = std::filesystem;

@@ -52,24 +52,26 @@ Compositor::Compositor(GlWindow& window, float quality)
     const int h = window.height();
     window.makeCurrent();
 
-    accum_.create(side_, side_, &window.state());
+    // One share group: every buffer's context shares the window's textures
+    // and display lists, and keeps the rest of its state to itself.
+    accum_.create(side_, side_, window.context());
     accum_.makeCurrent();
     glClearColor(0, 0, 0, 0);
     windowOrtho(w, h);
     glLoadIdentity();
 
-    layer_.create(side_, side_, &accum_.state());
+    layer_.create(side_, side_, window.context());
     layer_.makeCurrent();
     glClearColor(0, 0, 0, 0);
     layerPerspective(w, h);
 
-    small_.create(smallSide_, smallSide_, &layer_.state());
+    small_.create(smallSide_, smallSide_, window.context());
     small_.makeCurrent();
     glClearColor(0, 0, 0, 0);
     layerPerspective(w, h);
 
     for (size_t i = 0; i < targets_.size(); ++i) {
-        targets_[i] = std::make_unique<PBuffer>(side_, side_, &layer_.state());
+        targets_[i] = std::make_unique<PBuffer>(side_, side_, window.context());
         targetArray_[i] = targets_[i].get();
         targets_[i]->makeCurrent();
         glClearColor(0, 0, 0, 0);
@@ -142,7 +144,8 @@ void Compositor::drawLayer(layers::Layer& layer, uint32_t dt) {
     layer.updateTracks(dt);
     layer.advance(dt);
 
-    targetFor(layer.target)->makeCurrent();
+    PBuffer& target = *targetFor(layer.target);
+    target.makeCurrent();
     glClear(layer.keepZBuffer() ? GL_COLOR_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -156,16 +159,19 @@ void Compositor::drawLayer(layers::Layer& layer, uint32_t dt) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
+    // The attribute stack is the target's own: push and pop both happen
+    // with the target's context current.
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     layer.draw();
-    // An effect that forgot endSmallBuffer is brought back to its target
-    // before the attributes it pushed there are popped.
     if (auto* buffers = dynamic_cast<LayerBuffers*>(layer.graphics())) {
+        // An effect that forgot endSmallBuffer comes back from the small
+        // buffer here.
         buffers->endSmallBuffer();
         buffers->releaseAccumTexture();
         buffers->releaseTargetTexture(1);
         buffers->releaseTargetTexture(2);
     }
+    target.makeCurrent();
     layers::setCurrentLayer(nullptr);
 #ifndef NDEBUG
     // Debug builds name the layer that left a GL error behind.

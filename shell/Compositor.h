@@ -14,7 +14,12 @@
 // buffer, also for a layer whose target is 1 or 2: such a layer leaves its
 // picture in the target buffer for later layers to read.
 //
-// Threads: main thread, with the window's GL context.
+// Each buffer has a GL context of its own (PBuffer.h), so the state a layer
+// sets while drawing, in prepare, or inside the small buffer stays in that
+// buffer; the attribute push and pop around a layer's draw both happen in
+// the layer's target context.
+//
+// Threads: main thread only.
 #pragma once
 
 #include <array>

@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include "shell/Extensions.h"
+
 namespace kvx::shell {
 
 GlWindow::GlWindow(int width, int height, int bits, bool fullScreen) {
@@ -11,8 +13,7 @@ GlWindow::GlWindow(int width, int height, int bits, bool fullScreen) {
 
 GlWindow::~GlWindow() {
     if (window_) {
-        forgetCurrent(&state_);
-        // The buffers' entry points belong to this context.
+        // The buffers' entry points were looked up for this window.
         unloadExtensions();
     }
 }
@@ -35,16 +36,17 @@ bool GlWindow::create(int width, int height, int bits, bool fullScreen) {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glViewport(0, 0, width_, height_);
     glMatrixMode(GL_MODELVIEW);
-    state_ = ContextState(0, width_, height_);
-    state_.capture();
-    adoptCurrent(&state_);
     return true;
 }
 
 void GlWindow::makeCurrent() {
     if (window_) {
-        shell::makeCurrent(&state_);
+        window_->makeCurrent();
     }
+}
+
+bool GlWindow::isCurrent() const {
+    return window_ && window_->context().isCurrent();
 }
 
 void GlWindow::swap() {

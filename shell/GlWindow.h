@@ -3,6 +3,10 @@
 // (smooth shading, opaque black clear colour, depth test less-or-equal, 2D
 // texturing on, nicest perspective correction, a viewport over the window).
 //
+// The window's context is the first of its share group: every offscreen
+// buffer makes a context of its own that shares textures and display lists
+// with it (PBuffer.h), so state set in the window stays in the window.
+//
 // Creation failures are recorded in failed() and explained by error(); the
 // window and the full-screen mode go away with the object.
 #pragma once
@@ -11,7 +15,6 @@
 #include <string>
 
 #include "platform/video/Video.h"
-#include "shell/GlState.h"
 
 namespace kvx::shell {
 
@@ -22,8 +25,9 @@ class GlWindow {
     GlWindow(const GlWindow&) = delete;
     GlWindow& operator=(const GlWindow&) = delete;
 
-    // Makes the window's context state current (back from an offscreen buffer).
+    // Makes the window's context current (back from an offscreen buffer).
     void makeCurrent();
+    bool isCurrent() const;
     void swap();
 
     bool failed() const { return failed_; }
@@ -31,13 +35,13 @@ class GlWindow {
     bool fullScreen() const { return fullScreen_; }
     int width() const { return width_; }
     int height() const { return height_; }
-    ContextState& state() { return state_; }
+    // The window's rendering context; only valid when !failed().
+    platform::GlContext& context() { return window_->context(); }
 
   private:
     bool create(int width, int height, int bits, bool fullScreen);
 
     std::unique_ptr<platform::Window> window_;
-    ContextState state_{0, 0, 0};
     std::string error_;
     bool failed_ = true;
     bool fullScreen_ = false;

@@ -70,7 +70,7 @@ void LayerBuffers::beginSmallBuffer() {
     if (small_ == nullptr || saved_ != nullptr) {
         return;
     }
-    saved_ = currentState();
+    saved_ = platform::GlContext::current();
     if (saved_ == nullptr) {
         return;  // nothing to come back to: stay where we are
     }
@@ -81,7 +81,7 @@ void LayerBuffers::endSmallBuffer() {
     if (small_ == nullptr || saved_ == nullptr) {
         return;
     }
-    shell::makeCurrent(saved_);
+    saved_->makeCurrent();
     saved_ = nullptr;
 }
 

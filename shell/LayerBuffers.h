@@ -10,6 +10,10 @@
 //
 // Each helper returns the buffer's own colour texture, which has the
 // buffer's size, so the two target buffers have a texture each.
+//
+// beginSmallBuffer makes the small buffer's context current and remembers
+// the context it came from; endSmallBuffer goes back to it. What a layer
+// sets in between stays in the small buffer.
 #pragma once
 
 #include "layers/LayerGraphics.h"
@@ -52,7 +56,7 @@ class LayerBuffers final : public layers::LayerGraphics {
     PBuffer* small_ = nullptr;
     PBuffer* const* targets_ = nullptr;
     int targetCount_ = 0;
-    ContextState* saved_ = nullptr;  // where endSmallBuffer returns to
+    platform::GlContext* saved_ = nullptr;  // where endSmallBuffer returns to
 };
 
 }  // namespace kvx::shell

@@ -18,6 +18,7 @@
 #include "platform/video/Video.h"
 #include "script/Demo.h"
 #include "shell/Compositor.h"
+#include "shell/Extensions.h"
 #include "shell/GlWindow.h"
 #include "shell/LoadingBar.h"
 #include "shell/PngWriter.h"

@@ -1,4 +1,4 @@
-// Video over SDL2: window, GL context, key state, pump, message boxes.
+// Video over SDL2: window, GL contexts, key state, pump, message boxes.
 //
 // The Escape key is latched by an event watch, which SDL calls as events
 // arrive, so a press is seen even while the one-message-per-frame pump is
@@ -104,14 +104,94 @@ DisplayMode desktopMode() {
     return mode;
 }
 
-struct Window::Impl {
+struct GlContext::Impl {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    ~Impl() {
-        if (context != nullptr) {
-            SDL_GL_MakeCurrent(window, nullptr);
-            SDL_GL_DeleteContext(context);
+};
+
+namespace {
+
+// The context of this module last made current on the main thread.
+GlContext* currentContext = nullptr;
+
+}  // namespace
+
+GlContext::GlContext(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+std::unique_ptr<GlContext> GlContext::adopt(void* window, void* context) {
+    auto impl = std::make_unique<Impl>();
+    impl->window = static_cast<SDL_Window*>(window);
+    impl->context = static_cast<SDL_GLContext>(context);
+    return std::unique_ptr<GlContext>(new GlContext(std::move(impl)));
+}
+
+std::unique_ptr<GlContext> GlContext::createShared(GlContext& share, std::string* error) {
+    GlContext* previous = current();
+    if (!share.makeCurrent()) {
+        if (error != nullptr) {
+            *error = std::string("GL make-current: ") + SDL_GetError();
         }
+        return nullptr;
+    }
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+    SDL_GLContext made = SDL_GL_CreateContext(share.impl_->window);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+    std::unique_ptr<GlContext> context;
+    if (made == nullptr) {
+        if (error != nullptr) {
+            *error = std::string("shared GL context: ") + SDL_GetError();
+        }
+    } else {
+        context = adopt(share.impl_->window, made);
+    }
+    // SDL made the new context current; go back to the one the caller had.
+    currentContext = nullptr;
+    if (previous != nullptr) {
+        previous->makeCurrent();
+    } else {
+        SDL_GL_MakeCurrent(share.impl_->window, nullptr);
+    }
+    return context;
+}
+
+GlContext::~GlContext() {
+    if (!impl_ || impl_->context == nullptr) {
+        return;
+    }
+    if (isCurrent()) {
+        SDL_GL_MakeCurrent(impl_->window, nullptr);
+    }
+    if (currentContext == this) {
+        currentContext = nullptr;
+    }
+    SDL_GL_DeleteContext(impl_->context);
+}
+
+bool GlContext::makeCurrent() {
+    if (SDL_GL_MakeCurrent(impl_->window, impl_->context) != 0) {
+        return false;
+    }
+    currentContext = this;
+    return true;
+}
+
+bool GlContext::isCurrent() const {
+    return SDL_GL_GetCurrentContext() == impl_->context;
+}
+
+GlContext* GlContext::current() {
+    if (currentContext != nullptr && currentContext->isCurrent()) {
+        return currentContext;
+    }
+    return nullptr;
+}
+
+struct Window::Impl {
+    SDL_Window* window = nullptr;
+    std::unique_ptr<GlContext> context;
+    ~Impl() {
+        // The context goes before its window.
+        context.reset();
         if (window != nullptr) {
             // Leaving full screen restores the desktop mode.
             SDL_DestroyWindow(window);
@@ -167,11 +247,12 @@ std::unique_ptr<Window> Window::create(const char* title, int width, int height,
             return fail("full screen");
         }
     }
-    impl->context = SDL_GL_CreateContext(impl->window);
-    if (impl->context == nullptr) {
+    SDL_GLContext made = SDL_GL_CreateContext(impl->window);
+    if (made == nullptr) {
         return fail("GL context");
     }
-    if (SDL_GL_MakeCurrent(impl->window, impl->context) != 0) {
+    impl->context = GlContext::adopt(impl->window, made);
+    if (!impl->context->makeCurrent()) {
         return fail("GL make-current");
     }
     // Hidden only once nothing can fail any more: a failed creation leaves
@@ -200,7 +281,11 @@ Window::~Window() {
 }
 
 void Window::makeCurrent() {
-    SDL_GL_MakeCurrent(impl_->window, impl_->context);
+    impl_->context->makeCurrent();
+}
+
+GlContext& Window::context() {
+    return *impl_->context;
 }
 
 void Window::swap() {

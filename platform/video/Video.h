@@ -1,10 +1,12 @@
 // Video: the platform services the player needs from the operating system,
 // behind plain functions so that nothing above platform/ includes SDL.
 //
-// One window with one OpenGL compatibility context (the fixed-function
-// pipeline the effects draw with), an optional full-screen mode change, the
-// Escape key, a message pump that handles one message per call, buffer swaps
-// and message boxes.
+// One window with its OpenGL compatibility context (the fixed-function
+// pipeline the effects draw with), further contexts on that window that
+// share its textures and display lists (one per offscreen buffer, so that
+// each buffer keeps its own GL state), an optional full-screen mode change,
+// the Escape key, a message pump that handles one message per call, buffer
+// swaps and message boxes.
 //
 // Headless: when SDL_VIDEODRIVER=offscreen is set, or when no display can be
 // opened, the offscreen driver gives a GL context without a visible window
@@ -36,6 +38,41 @@ struct DisplayMode {
 };
 DisplayMode desktopMode();
 
+class Window;
+
+// One OpenGL rendering context of the show window. All contexts made with
+// createShared share one name space of textures, renderbuffers, buffers and
+// display lists; everything else (enables, matrices, the attribute stack,
+// bindings, framebuffer objects) belongs to each context alone. Switching
+// contexts flushes the one left, so a texture drawn in one context can be
+// read in the next after binding it there.
+class GlContext {
+  public:
+    // A new context on share's window that shares objects with share. The
+    // context that was current stays current. Returns null (and a reason in
+    // error) when the driver cannot make one.
+    static std::unique_ptr<GlContext> createShared(GlContext& share, std::string* error = nullptr);
+    // Deleting the current context leaves no context current.
+    ~GlContext();
+    GlContext(const GlContext&) = delete;
+    GlContext& operator=(const GlContext&) = delete;
+
+    // Cheap when this context is current already.
+    bool makeCurrent();
+    bool isCurrent() const;
+    // The context of this module that is current on the calling thread, or
+    // null when none (or one made elsewhere) is.
+    static GlContext* current();
+
+  private:
+    friend class Window;
+    struct Impl;
+    explicit GlContext(std::unique_ptr<Impl> impl);
+    // Takes ownership of a context SDL made.
+    static std::unique_ptr<GlContext> adopt(void* window, void* context);
+    std::unique_ptr<Impl> impl_;
+};
+
 // The show window with its GL context. Creation makes the context current.
 class Window {
   public:
@@ -47,7 +84,9 @@ class Window {
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
+    // Makes the window's own context current.
     void makeCurrent();
+    GlContext& context();
     void swap();
     // Drawable size in pixels.
     int width() const { return width_; }

@@ -33,6 +33,50 @@ TEST(Video, HeadlessDriverGivesAGlContext) {
     window->swap();
 }
 
+TEST(Video, SharedContextsShareTexturesButKeepTheirOwnState) {
+    ASSERT_TRUE(initVideo(true));
+    auto window = Window::create("Morvane", 32, 32, 32, false);
+    ASSERT_TRUE(window);
+    GlContext& main = window->context();
+    EXPECT_TRUE(main.isCurrent());
+    EXPECT_EQ(GlContext::current(), &main);
+
+    std::string error;
+    auto other = GlContext::createShared(main, &error);
+    ASSERT_TRUE(other) << error;
+    // Creation leaves the caller's context current.
+    EXPECT_TRUE(main.isCurrent());
+    EXPECT_FALSE(other->isCurrent());
+
+    // A texture made in the window's context is readable in the other one.
+    const unsigned char texel[4] = {10, 20, 30, 40};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    glEnable(GL_BLEND);
+    ASSERT_TRUE(other->makeCurrent());
+    EXPECT_EQ(GlContext::current(), other.get());
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));  // state is the context's own
+    glBindTexture(GL_TEXTURE_2D, texture);
+    unsigned char read[4] = {};
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, read);
+    EXPECT_EQ(read[0], 10);
+    EXPECT_EQ(read[3], 40);
+
+    window->makeCurrent();
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    glDisable(GL_BLEND);
+    glDeleteTextures(1, &texture);
+
+    // Deleting the current context leaves none current.
+    other->makeCurrent();
+    other.reset();
+    EXPECT_EQ(GlContext::current(), nullptr);
+    window->makeCurrent();
+    EXPECT_EQ(GlContext::current(), &main);
+}
+
 TEST(Video, FullScreenIsIgnoredWithoutADisplay) {
     ASSERT_TRUE(initVideo(true));
     auto window = Window::create("Morvane", 64, 64, 32, true);

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "layers/Layer.h"
-#include "shell/GlState.h"
+#include "shell/Extensions.h"
 #include "shell/GlWindow.h"
 
 namespace kvx::test {
