@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "core/Globals.h"
@@ -81,231 +80,315 @@ std::string formatSummary(const ShowStats& s) {
     return line;
 }
 
-int runShow(const ShowOptions& options, ShowStats* statsOut) {
-    ShowStats localStats;
-    ShowStats& stats = statsOut != nullptr ? *statsOut : localStats;
-    stats = ShowStats{};
-    const Clock::time_point entry = Clock::now();
+namespace {
+
+// One run of the show, phase by phase. Every failure goes through fail(),
+// which records the reason, says it on stderr and sets the exit status; a
+// phase that fails returns false and the later phases are skipped, while
+// the objects already made are torn down in reverse order of creation.
+class ShowRun {
+  public:
+    ShowRun(const ShowOptions& options, ShowStats& stats)
+        : options_(options),
+          stats_(stats),
+          recording_(!options.recordDir.empty()),
+          lockstep_(recording_ || options.headless),
+          settings_(options.settings) {}
+
+    int play();
+
+  private:
+    // Start-up.
+    bool checkOptions();
+    bool chooseSettings();
+    bool openWindow();
+    bool loadScript();
+    void loadSoundtrack();
+    bool makeBuffers();
+    bool prepareLayers();
+    // The show.
+    void frameLoop();
+    void drawFrame(uint32_t time, uint32_t dt);
+    bool captureFrame();
+    void finishRecording();
+    // Shutdown.
+    void shutDown();
+
+    bool fail(const std::string& reason);
+    bool screenshotDue(uint32_t time) const {
+        return !options_.screenshot.empty() && !recording_ && time >= options_.screenshotAt;
+    }
+
+    const ShowOptions& options_;
+    ShowStats& stats_;
+    const bool recording_;
+    const bool lockstep_;
+    int status_ = 0;
+    bool screenshotWritten_ = false;
+    launcher::LaunchSettings settings_;
+    Clock::time_point entry_ = Clock::now();
+    // In order of creation.
+    std::unique_ptr<GlWindow> window_;
+    std::unique_ptr<LoadingBar> bar_;
+    std::unique_ptr<script::Demo> demo_;
+    std::vector<std::unique_ptr<layers::Layer>> layers_;
+    uint32_t duration_ = 0;
+    core::ManualClock virtualClock_;  // the show clock of a recording
+    std::unique_ptr<Soundtrack> soundtrack_;
+    std::unique_ptr<Compositor> compositor_;
+    std::vector<uint8_t> pixels_;  // a frame read back for a PNG
+};
+
+bool ShowRun::fail(const std::string& reason) {
+    stats_.error = reason;
+    std::fprintf(stderr, "kvx: %s\n", reason.c_str());
+    status_ = 1;
+    return false;
+}
+
+int ShowRun::play() {
     core::Globals& g = core::globals();
     g.materialLevelLimit.store(2, std::memory_order_relaxed);
     g.beatPulse.store(0.0f, std::memory_order_relaxed);
     g.beatCount.store(0, std::memory_order_relaxed);
-
-    const bool recording = !options.recordDir.empty();
-    const bool lockstep = recording || options.headless;
-    if (recording && options.fps <= 0) {
-        stats.error = "the frame rate must be above 0";
-        std::fprintf(stderr, "kvx: %s\n", stats.error.c_str());
-        return 1;
+    if (!checkOptions() || !chooseSettings() || !openWindow() || !loadScript()) {
+        return status_;
     }
+    loadSoundtrack();
+    if (makeBuffers() && prepareLayers()) {
+        frameLoop();
+    }
+    stats_.beats = g.beatCount.load(std::memory_order_relaxed);
+    shutDown();
+    return status_;
+}
 
-    if (recording) {
-        std::error_code ec;
-        std::filesystem::create_directories(options.recordDir, ec);
-        if (ec) {
-            stats.error = options.recordDir + ": " + ec.message();
-            std::fprintf(stderr, "kvx: %s\n", stats.error.c_str());
-            return 1;
+bool ShowRun::checkOptions() {
+    if (!recording_) {
+        return true;
+    }
+    if (options_.fps <= 0) {
+        return fail("the frame rate must be above 0");
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(options_.recordDir, ec);
+    if (ec) {
+        return fail(options_.recordDir + ": " + ec.message());
+    }
+    return true;
+}
+
+// The launcher's choice, or the options' settings when it does not run.
+bool ShowRun::chooseSettings() {
+    if (options_.launcher && !options_.headless) {
+        settings_ = options_.launcher();
+        if (settings_.cancelled) {
+            return false;  // the user left: exit status 0
         }
     }
-
-    // Launcher.
-    launcher::LaunchSettings settings = options.settings;
-    if (options.launcher && !options.headless) {
-        settings = options.launcher();
-        if (settings.cancelled) {
-            return 0;
-        }
+    if (!platform::initVideo(options_.headless)) {
+        return fail("no video");
     }
-    if (!platform::initVideo(options.headless)) {
-        stats.error = "no video";
-        return 1;
-    }
-    g.aspectRatio.store(settings.aspect, std::memory_order_relaxed);
+    core::globals().aspectRatio.store(settings_.aspect, std::memory_order_relaxed);
+    return true;
+}
 
-    // Window, black frame, loading bar.
-    GlWindow window(settings.width, settings.height, settings.bits, settings.fullScreen);
-    if (window.failed()) {
-        stats.error = "cannot open the window: " + window.error();
-        std::fprintf(stderr, "kvx: %s\n", stats.error.c_str());
-        return 1;
+// The window, a black first frame and the loading bar.
+bool ShowRun::openWindow() {
+    window_ = std::make_unique<GlWindow>(settings_.width, settings_.height, settings_.bits,
+                                         settings_.fullScreen);
+    if (window_->failed()) {
+        return fail("cannot open the window: " + window_->error());
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    window.swap();
-    LoadingBar bar(&window);
-    bar.draw();
-    window.swap();
+    window_->swap();
+    bar_ = std::make_unique<LoadingBar>(window_.get());
+    bar_->draw();
+    window_->swap();
+    return true;
+}
 
-    // Script and layers.
+bool ShowRun::loadScript() {
     effects::registerAll();
-    auto demo = std::make_unique<script::Demo>(options.scriptName);
-    int layerCount = 0;
-    auto built = demo->buildLayers(layerCount, &bar);
+    demo_ = std::make_unique<script::Demo>(options_.scriptName);
+    int count = 0;
+    auto built = demo_->buildLayers(count, bar_.get());
     if (!built) {
-        if (demo->diagnostic()) {
-            std::fprintf(stderr, "%s\n", demo->diagnostic()->text.text());
+        if (demo_->diagnostic()) {
+            std::fprintf(stderr, "%s\n", demo_->diagnostic()->text.text());
         }
         platform::messageBox("kvx", "Error!");
-        stats.error = "the script cannot be read or parsed";
-        return 1;
+        return fail("the script cannot be read or parsed");
     }
-    std::vector<std::unique_ptr<layers::Layer>>& layers = *built;
-    stats.layers = layerCount;
-    const uint32_t duration = static_cast<uint32_t>(demo->duration());
+    layers_ = std::move(*built);
+    stats_.layers = count;
+    duration_ = static_cast<uint32_t>(demo_->duration());
+    return true;
+}
 
-    // Clocks: the system's, or a virtual one for recordings.
-    core::ManualClock virtualClock;
+// A soundtrack that cannot be loaded leaves the show silent.
+void ShowRun::loadSoundtrack() {
+    soundtrack_ = std::make_unique<Soundtrack>(
+        lockstep_ ? Soundtrack::Mode::Lockstep : Soundtrack::Mode::Live, recording_);
+    soundtrack_->load(demo_->soundConfig(), demo_->soundtrack());
+}
+
+bool ShowRun::makeBuffers() {
+    if (!loadExtensions()) {
+        return fail("this OpenGL has no framebuffer objects");
+    }
+    platform::setSwapInterval(0);
+    compositor_ = std::make_unique<Compositor>(*window_, settings_.quality);
+    if (compositor_->failed()) {
+        return fail("cannot create the offscreen buffers");
+    }
+    return true;
+}
+
+// Every layer is prepared, also after one has failed; a failure skips the
+// show and is reported after shutdown.
+bool ShowRun::prepareLayers() {
+    const float aspect = core::globals().aspectRatio.load(std::memory_order_relaxed);
+    bool ok = true;
+    for (auto& layer : layers_) {
+        if (layer) {
+            ok = compositor_->initLayer(*layer, aspect) && ok;
+            bar_->step();
+        }
+    }
+    stats_.prepareFailed = !ok;
+    glFinish();
+    if (ok && !recording_) {
+        platform::sleepMs(options_.pauseMs);
+    }
+    return ok;
+}
+
+void ShowRun::frameLoop() {
     const core::Clock& clock =
-        recording ? static_cast<const core::Clock&>(virtualClock) : core::Clock::system();
+        recording_ ? static_cast<const core::Clock&>(virtualClock_) : core::Clock::system();
+    core::Timer deltaClock(clock);
+    core::Timer showClock(clock);
+    soundtrack_->play();
+    showClock.reset();
 
-    // Synthesizer and music thread.
-    Soundtrack soundtrack(lockstep ? Soundtrack::Mode::Lockstep : Soundtrack::Mode::Live,
-                          recording);
-    soundtrack.load(demo->soundConfig(), demo->soundtrack());
-
-    int status = 0;
-    {
-        // Framebuffer entry points and buffers.
-        if (!loadExtensions()) {
-            stats.error = "this OpenGL has no framebuffer objects";
-            std::fprintf(stderr, "kvx: %s\n", stats.error.c_str());
-            status = 1;
+    Progress progress(options_.progress);
+    const Clock::time_point loopStart = Clock::now();
+    Clock::time_point frameStart = loopStart;
+    uint32_t previous = 0;
+    bool done = false;
+    while (!done) {
+        if (platform::escapePressed()) {
+            stats_.escaped = true;
+            break;
         }
-        platform::setSwapInterval(0);
-        std::optional<Compositor> compositor;
-        if (status == 0) {
-            compositor.emplace(window, settings.quality);
-            if (compositor->failed()) {
-                stats.error = "cannot create the offscreen buffers";
-                std::fprintf(stderr, "kvx: %s\n", stats.error.c_str());
-                status = 1;
-            }
+        // A frame whose time equals the duration is still drawn.
+        if (previous > duration_ ||
+            (options_.maxFrames != 0 && stats_.frames >= options_.maxFrames)) {
+            break;
         }
-
-        bool errorFlag = status != 0;
-        if (status == 0) {
-            for (auto& layer : layers) {
-                if (!layer) {
-                    continue;
-                }
-                if (!compositor->initLayer(*layer, g.aspectRatio.load(std::memory_order_relaxed))) {
-                    errorFlag = true;  // the remaining layers are still prepared
-                }
-                bar.step();
-            }
-            glFinish();
-            if (!recording) {
-                platform::sleepMs(options.pauseMs);
-            }
+        platform::pumpOneMessage();
+        if (recording_) {
+            virtualClock_.set(recordTime(stats_.frames, options_.fps));
         }
-        stats.prepareFailed = errorFlag && status == 0;
+        const uint32_t time = showClock.elapsed();
+        const uint32_t dt = deltaClock.elapsed();
+        deltaClock.reset();
+        drawFrame(time, dt);
+        done = status_ != 0 || screenshotWritten_;
 
-        core::Timer deltaClock(clock);
-        core::Timer showClock(clock);
-        soundtrack.play();
-        showClock.reset();
-
-        if (!errorFlag) {
-            std::vector<uint8_t> pixels;
-            Progress progress(options.progress);
-            uint32_t previous = 0;
-            const Clock::time_point loopStart = Clock::now();
-            Clock::time_point frameStart = loopStart;
-            std::string writeError;
-            for (;;) {
-                if (platform::escapePressed()) {
-                    stats.escaped = true;
-                    break;
-                }
-                if (previous > duration) {
-                    break;
-                }
-                if (options.maxFrames != 0 && stats.frames >= options.maxFrames) {
-                    break;
-                }
-                platform::pumpOneMessage();
-                if (recording) {
-                    virtualClock.set(recordTime(stats.frames, options.fps));
-                }
-                const uint32_t time = showClock.elapsed();
-                const uint32_t dt = deltaClock.elapsed();
-                deltaClock.reset();
-                expr::decayBeatPulse(dt);
-                // Lockstep: the notes due by this frame fire their beats now.
-                soundtrack.advanceTo(time);
-
-                const bool capture =
-                    recording || (!options.screenshot.empty() && time >= options.screenshotAt);
-                compositor->renderFrame(layers, time, dt, !capture);
-                if (capture) {
-                    readFrame(window.width(), window.height(), pixels);
-                    std::string path = options.screenshot;
-                    if (recording) {
-                        char name[32];
-                        std::snprintf(name, sizeof name, "frame_%05llu.png",
-                                      static_cast<unsigned long long>(stats.frames));
-                        path = (std::filesystem::path(options.recordDir) / name).string();
-                    }
-                    if (!writePng(path, pixels.data(), window.width(), window.height(), 3,
-                                  &writeError)) {
-                        stats.error = writeError;
-                        std::fprintf(stderr, "kvx: %s\n", writeError.c_str());
-                        status = 1;
-                    }
-                    window.swap();
-                }
-                if (stats.frames == 0) {
-                    stats.startupMs = msSince(entry) - (recording ? 0.0 : options.pauseMs);
-                }
-                const Clock::time_point now = Clock::now();
-                const double frameMs =
-                    std::chrono::duration<double, std::milli>(now - frameStart).count();
-                frameStart = now;
-                stats.worstFrameMs = std::max(stats.worstFrameMs, frameMs);
-                ++stats.frames;
-                stats.showTime = time;
-                previous = time;
-                progress.update(time, duration, stats.frames);
-                if (status != 0 || (!options.screenshot.empty() && !recording && capture)) {
-                    break;
-                }
-            }
-            stats.wallMs = msSince(loopStart);
-            stats.averageFrameMs =
-                stats.frames != 0 ? stats.wallMs / static_cast<double>(stats.frames) : 0.0;
-            if (recording && status == 0) {
-                // The soundtrack covers exactly the frames written.
-                const uint32_t end = recordTime(stats.frames, options.fps);
-                const std::string wav =
-                    (std::filesystem::path(options.recordDir) / "soundtrack.wav").string();
-                if (!soundtrack.writeWav(wav, end, &writeError)) {
-                    stats.error = writeError;
-                    std::fprintf(stderr, "kvx: %s\n", writeError.c_str());
-                    status = 1;
-                }
-            }
+        if (stats_.frames == 0) {
+            stats_.startupMs = msSince(entry_) - (recording_ ? 0.0 : options_.pauseMs);
         }
-        stats.beats = g.beatCount.load(std::memory_order_relaxed);
+        const Clock::time_point now = Clock::now();
+        stats_.worstFrameMs =
+            std::max(stats_.worstFrameMs,
+                     std::chrono::duration<double, std::milli>(now - frameStart).count());
+        frameStart = now;
+        ++stats_.frames;
+        stats_.showTime = time;
+        previous = time;
+        progress.update(time, duration_, stats_.frames);
+    }
+    stats_.wallMs = msSince(loopStart);
+    stats_.averageFrameMs =
+        stats_.frames != 0 ? stats_.wallMs / static_cast<double>(stats_.frames) : 0.0;
+    finishRecording();
+}
 
-        // Shutdown: layers, then the target buffers, then the music.
-        for (auto& layer : layers) {
-            if (layer) {
-                layer->release();
-            }
-        }
-        layers.clear();
-        if (compositor) {
-            compositor->destroyTargets();
-        }
-        soundtrack.stop();
-        if (errorFlag && status == 0) {
-            platform::messageBox("kvx", "Error");
-            stats.error = "a layer could not be prepared";
-            status = 1;
+void ShowRun::drawFrame(uint32_t time, uint32_t dt) {
+    expr::decayBeatPulse(dt);
+    // Lockstep: the notes due by this frame fire their beats now.
+    soundtrack_->advanceTo(time);
+    const bool capture = recording_ || screenshotDue(time);
+    compositor_->renderFrame(layers_, time, dt, !capture);
+    if (capture) {
+        captureFrame();
+        window_->swap();
+    }
+}
+
+// Writes the frame just drawn (still in the window's back buffer) as PNG.
+bool ShowRun::captureFrame() {
+    readFrame(window_->width(), window_->height(), pixels_);
+    std::string path = options_.screenshot;
+    if (recording_) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%05llu.png",
+                      static_cast<unsigned long long>(stats_.frames));
+        path = (std::filesystem::path(options_.recordDir) / name).string();
+    }
+    std::string error;
+    if (!writePng(path, pixels_.data(), window_->width(), window_->height(), 3, &error)) {
+        return fail(error);
+    }
+    screenshotWritten_ = !recording_;
+    return true;
+}
+
+// The soundtrack of a recording covers exactly the frames written.
+void ShowRun::finishRecording() {
+    if (!recording_ || status_ != 0) {
+        return;
+    }
+    const uint32_t end = recordTime(stats_.frames, options_.fps);
+    const std::string wav = (std::filesystem::path(options_.recordDir) / "soundtrack.wav").string();
+    std::string error;
+    if (!soundtrack_->writeWav(wav, end, &error)) {
+        fail(error);
+    }
+}
+
+// Layers first, then the target buffers, the music, the error report, the
+// remaining buffers; the script and the window go with the object.
+void ShowRun::shutDown() {
+    for (auto& layer : layers_) {
+        if (layer) {
+            layer->release();
         }
     }
-    demo.reset();
-    return status;
+    layers_.clear();
+    if (compositor_) {
+        compositor_->destroyTargets();
+    }
+    soundtrack_->stop();
+    if (stats_.prepareFailed) {
+        platform::messageBox("kvx", "Error");
+        fail("a layer could not be prepared");
+    }
+    compositor_.reset();
+    soundtrack_.reset();
+    demo_.reset();
+}
+
+}  // namespace
+
+int runShow(const ShowOptions& options, ShowStats* statsOut) {
+    ShowStats localStats;
+    ShowStats& stats = statsOut != nullptr ? *statsOut : localStats;
+    stats = ShowStats{};
+    ShowRun run(options, stats);
+    return run.play();
 }
 
 }  // namespace kvx::shell
