@@ -111,6 +111,7 @@ class ShowRun {
     void drawFrame(uint32_t time, uint32_t dt);
     bool captureFrame();
     void finishRecording();
+    void checkScreenshot();
     // Shutdown.
     void shutDown();
 
@@ -314,6 +315,7 @@ void ShowRun::frameLoop() {
     stats_.averageFrameMs =
         stats_.frames != 0 ? stats_.wallMs / static_cast<double>(stats_.frames) : 0.0;
     finishRecording();
+    checkScreenshot();
 }
 
 void ShowRun::drawFrame(uint32_t time, uint32_t dt) {
@@ -357,6 +359,19 @@ void ShowRun::finishRecording() {
     if (!soundtrack_->writeWav(wav, end, &error)) {
         fail(error);
     }
+}
+
+// A screenshot asked for and never taken is a failure, not a quiet success.
+void ShowRun::checkScreenshot() {
+    if (options_.screenshot.empty() || recording_ || screenshotWritten_ || status_ != 0) {
+        return;
+    }
+    char reason[160];
+    const char* how = stats_.escaped ? "was left" : "ended";
+    std::snprintf(reason, sizeof reason,
+                  "no screenshot: the show %s at %u ms, before the screenshot time %u ms", how,
+                  stats_.showTime, options_.screenshotAt);
+    fail(reason);
 }
 
 // Layers first, then the target buffers, the music, the error report, the

@@ -109,6 +109,21 @@ TEST_F(KvxplayCli, BadArgumentsFail) {
     EXPECT_EQ(run("--headless --mode 320x200:16 --quality 0.25 " + data()).status, 0);
 }
 
+TEST_F(KvxplayCli, ScreenshotPastTheEndOfTheShowFails) {
+    script(kShortShow);
+    const fs::path shot = dir_ / "shot.png";
+    Result r = run("--headless --mode 160x120 --screenshot " + shot.string() +
+                   " --screenshot-at 5000 " + data());
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("the show ended at"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(shot));
+    // Within the show it is written.
+    r = run("--headless --mode 160x120 --screenshot " + shot.string() + " --screenshot-at 100 " +
+            data());
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(fs::exists(shot));
+}
+
 TEST_F(KvxplayCli, RecordsFramesAndSound) {
     script(kShortShow);
     const fs::path out = dir_ / "rec";

@@ -176,6 +176,24 @@ TEST_F(ShowTest, MaxFramesAndScreenshotEndEarly) {
     EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
 }
 
+TEST_F(ShowTest, AScreenshotAfterTheEndFailsAndSaysSo) {
+    script(layer("fadelayer", 0, 100), 100);
+    options_.screenshot = (dir_ / "shot.png").string();
+    options_.screenshotAt = 5000;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runShow(options_, &stats_), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("before the screenshot time 5000 ms"), std::string::npos) << said;
+    EXPECT_NE(stats_.error.find("ended"), std::string::npos) << stats_.error;
+    EXPECT_GT(stats_.frames, 0u);  // the show itself ran to its end
+    EXPECT_FALSE(fs::exists(dir_ / "shot.png"));
+
+    // Left with Escape before the time: the same failure, told as such.
+    platform::pushEscapePress();
+    EXPECT_EQ(runShow(options_, &stats_), 1);
+    EXPECT_NE(stats_.error.find("was left"), std::string::npos) << stats_.error;
+}
+
 class RecordTest : public ShowTest {};
 
 TEST_F(RecordTest, TwoSecondsAtThirtyFpsWritesEveryFrameAndTheSoundtrack) {
