@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "synth/WavWriter.h"
 
@@ -23,8 +24,10 @@ struct Result {
     std::string output;  // stdout and stderr together
 };
 
-Result run(const std::string& args) {
-    const std::string cmd = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+// Runs kvxplay with args through the shell; env is put before it
+// ("NAME=value ...").
+Result run(const std::string& args, const std::string& env = "") {
+    const std::string cmd = env + " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
                             std::string(KVX_BIN_DIR) + "/kvxplay " + args + " 2>&1";
     Result r;
     FILE* pipe = popen(cmd.c_str(), "r");
@@ -167,6 +170,44 @@ TEST_F(KvxplayCli, VideoNeedsFfmpeg) {
     Result r = run("--record " + (dir_ / "show.mp4").string() + " " + data());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("ffmpeg"), std::string::npos);
+}
+
+TEST_F(KvxplayCli, VideoPathsReachFfmpegAsTheyAre) {
+    // A stand-in ffmpeg on the PATH writes its arguments one per line and
+    // creates the output file (its last argument).
+    const fs::path bin = dir_ / "bin";
+    fs::create_directories(bin);
+    std::ofstream(bin / "ffmpeg")
+        << "#!/bin/sh\n"
+           "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$ARGS_OUT\"\n"
+           "for last; do :; done\n"
+           ": > \"$last\"\n";
+    fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+    script(kShortShow);
+    // A name a shell would take apart: a quote, a space, a dollar sign.
+    const fs::path video = dir_ / "it's a $HOME show.mp4";
+    const fs::path argsOut = dir_ / "args.txt";
+    Result r = run("--record \"" + dir_.string() +
+                       "/it's a \\$HOME show.mp4\" --fps 20 --mode 160x120 " + data(),
+                   "PATH=" + bin.string() + ":$PATH ARGS_OUT=" + argsOut.string());
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(fs::exists(video));
+    std::ifstream in(argsOut);
+    std::vector<std::string> args;
+    for (std::string a; std::getline(in, a);) {
+        args.push_back(a);
+    }
+    ASSERT_FALSE(args.empty());
+    EXPECT_EQ(args.back(), video.string());
+    const auto rate = std::find(args.begin(), args.end(), "-framerate");
+    ASSERT_NE(rate, args.end());
+    EXPECT_EQ(*(rate + 1), "20");
+    const auto input = std::find(args.begin(), args.end(), "-i");
+    ASSERT_NE(input, args.end());
+    const fs::path frames = *(input + 1);
+    EXPECT_EQ(frames.filename(), "frame_%05d.png");
+    // The scratch folder of frames is gone once the video is made.
+    EXPECT_FALSE(fs::exists(frames.parent_path()));
 }
 
 }  // namespace
