@@ -29,7 +29,9 @@ DisplayFlags addDisplayOptions(CLI::App& app, CommandLine& line, std::string& mo
     f.windowed = app.add_flag("--windowed", windowed, "Play in a window");
     f.fullScreen =
         app.add_flag("--fullscreen", fullScreen, "Play full screen")->excludes(f.windowed);
-    f.mode = app.add_option("--mode", mode, "Display mode WxH or WxH:BITS (default 800x600:32)");
+    f.mode = app.add_option("--mode", mode,
+                            "Display mode WxH or WxH:BITS (default 800x600:32); the layers' "
+                            "aspect ratio becomes W / H");
     f.quality = app.add_option("--quality", line.show.settings.quality,
                                "Offscreen buffer scale, 0.25 to 4.0 (default 1.0)")
                     ->check(CLI::Range(0.25f, 4.0f));
@@ -55,8 +57,8 @@ void addRunOptions(CLI::App& app, CommandLine& line, bool& noLauncher) {
                    "Show time of --screenshot in ms (default 0)");
 }
 
-// "WxH" or "WxH:BITS" (bits 16, 24 or 32) into settings' display mode.
-// False, and settings untouched, when malformed.
+// "WxH" or "WxH:BITS" (bits 16, 24 or 32) into settings' display mode, with
+// the aspect ratio W / H. False, and settings untouched, when malformed.
 bool parseMode(const std::string& text, launcher::LaunchSettings& settings) {
     int w = 0;
     int h = 0;
@@ -72,6 +74,7 @@ bool parseMode(const std::string& text, launcher::LaunchSettings& settings) {
     settings.width = w;
     settings.height = h;
     settings.bits = bits;
+    settings.aspect = static_cast<float>(w) / static_cast<float>(h);
     return true;
 }
 

@@ -5,6 +5,9 @@
 // options choose another data source, skip the launcher (any display flag
 // is already the choice the launcher would ask for), check the script, run
 // without a display, take one screenshot or record the show.
+//
+// A display mode given with --mode also sets the layers' aspect ratio to its
+// width over its height; without it the aspect stays the launcher's.
 #pragma once
 
 #include <string>

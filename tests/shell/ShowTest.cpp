@@ -11,8 +11,10 @@
 #include <sstream>
 #include <string>
 
+#include "core/Globals.h"
 #include "layers/LayerFactory.h"
 #include "platform/video/Video.h"
+#include "shell/CommandLine.h"
 #include "shell/Show.h"
 #include "synth/WavWriter.h"
 #include "vfs/Vfs.h"
@@ -192,6 +194,32 @@ TEST_F(ShowTest, AScreenshotAfterTheEndFailsAndSaysSo) {
     platform::pushEscapePress();
     EXPECT_EQ(runShow(options_, &stats_), 1);
     EXPECT_NE(stats_.error.find("was left"), std::string::npos) << stats_.error;
+}
+
+TEST_F(ShowTest, ModeFlagSetsTheLayersAspectToWidthOverHeight) {
+    script(layer("fadelayer", 0, 0), 0);
+    // The options as kvxplay's command line gives them; the aspect start-up
+    // hands every layer is the process-wide one.
+    auto played = [this](std::vector<std::string> args) {
+        args.insert(args.begin(), "kvxplay");
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        CommandLine line;
+        EXPECT_EQ(parseCommandLine(static_cast<int>(argv.size()), argv.data(), "test", line), -1);
+        EXPECT_FALSE(line.launcher);
+        line.show.headless = true;
+        line.show.pauseMs = 0;
+        line.show.maxFrames = 1;
+        core::globals().aspectRatio.store(0.0f);
+        EXPECT_EQ(runShow(line.show, &stats_), 0) << stats_.error;
+        return core::globals().aspectRatio.load();
+    };
+    EXPECT_FLOAT_EQ(played({"--mode", "320x180"}), 320.0f / 180.0f);
+    EXPECT_FLOAT_EQ(played({"--mode", "200x200:16"}), 1.0f);
+    // Without a mode the aspect is the launcher's, 4:3.
+    EXPECT_FLOAT_EQ(played({"--windowed"}), 4.0f / 3.0f);
 }
 
 class RecordTest : public ShowTest {};
