@@ -19,7 +19,8 @@
 //             lockstep into a WAV file; the same input gives the same files.
 //
 // The exit status is 0 when the show ran to its end or was left with
-// Escape, and 1 on every path that reports an error.
+// Escape, and 1 on every path that reports an error; a screenshot asked for
+// and never taken (the show ended or was left first) is one of them.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,7 @@ struct ShowOptions {
     std::string recordDir;
     int fps = 30;
     // Write the first frame at or after screenshotAt ms here, then end.
+    // A show that ends before that time fails.
     std::string screenshot;
     uint32_t screenshotAt = 0;
     // The pause before the show starts (milliseconds).
