@@ -1,6 +1,7 @@
 // Each offscreen buffer and the window keep their GL state to themselves:
 // state set in one (by a layer's prepare, by its draw, inside a small-buffer
-// section) is neither seen nor undone in any other.
+// section) is neither seen nor undone in any other, while the pictures they
+// draw are read as textures across them within the same frame.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -370,6 +371,67 @@ TEST_F(BufferState, AttributesArePushedAndPoppedInTheLayersTarget) {
     glDisable(GL_LIGHTING);
     window_->makeCurrent();
     EXPECT_EQ(getInt(GL_ATTRIB_STACK_DEPTH), 0);
+}
+
+// Lays the currently bound texture over the whole 512 x 512 space.
+void texturedSquare() {
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(0, 0);
+    glTexCoord2f(1, 0);
+    glVertex2f(512, 0);
+    glTexCoord2f(1, 1);
+    glVertex2f(512, 512);
+    glTexCoord2f(0, 1);
+    glVertex2f(0, 512);
+    glEnd();
+}
+
+TEST_F(BufferState, ALaterLayerReadsATargetDrawnEarlierInTheFrame) {
+    // Target 1 gets a yellow picture in its own context; the next layer
+    // reads it as a texture in the layer buffer's context, the same frame.
+    LayerList layers;
+    auto writer = std::make_unique<RectLayer>(0, 0, 512, 512, layers::Colour{1, 1, 0, 1});
+    writer->target = 1;
+    writer->end = 1000;
+    layers.push_back(std::move(writer));
+    auto reader = std::make_unique<RectLayer>(0, 0, 0, 0, layers::Colour{0, 0, 0, 0});
+    reader->blendMode = layers::BlendMode::Overwrite;
+    reader->end = 1000;
+    reader->onDraw = [](RectLayer& self) {
+        self.bindTargetTexture(1);
+        texturedSquare();
+    };
+    layers.push_back(std::move(reader));
+    for (auto& l : layers) {
+        ASSERT_TRUE(compositor_->initLayer(*l, 1.0f));
+    }
+    compositor_->renderFrame(layers, 0, 16, false);
+    EXPECT_TRUE(near(readPixel(32, 24, window_->height()), 1, 1, 0));
+}
+
+TEST_F(BufferState, ASmallBufferPictureIsReadBackInTheSameDraw) {
+    // Drawn into the small buffer, then read in the target right after
+    // endSmallBuffer, with no frame in between.
+    LayerList layers;
+    auto layer = std::make_unique<RectLayer>(0, 0, 0, 0, layers::Colour{0, 0, 0, 0});
+    layer->blendMode = layers::BlendMode::Overwrite;
+    layer->end = 1000;
+    layer->onDraw = [](RectLayer& self) {
+        self.beginSmallBuffer();
+        glClearColor(1, 0, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        self.endSmallBuffer();
+        self.bindSmallTexture();
+        texturedSquare();
+        self.releaseSmallTexture();
+    };
+    layers.push_back(std::move(layer));
+    ASSERT_TRUE(compositor_->initLayer(*layers[0], 1.0f));
+    compositor_->renderFrame(layers, 0, 16, false);
+    EXPECT_TRUE(near(readPixel(32, 24, window_->height()), 1, 0, 1));
 }
 
 }  // namespace
