@@ -79,6 +79,9 @@ class ChunkFile {
     int32_t chunkCount() const { return chunkCount_; }
     int32_t chunksRead() const { return chunksRead_; }
     bool isOpen() const { return isOpen_; }
+    // Bytes of the file after the chunks delivered so far (0 when closed):
+    // what a count read from a chunk can at most be backed by.
+    size_t bytesLeft() const { return isOpen_ ? bytes_.size() - pos_ : 0; }
 
   private:
     Bytes bytes_;
