@@ -5,10 +5,12 @@
 
 #include "effects/BackgroundLayer.h"
 #include "effects/DebugStatsLayer.h"
+#include "effects/DistObjectLayer.h"
 #include "effects/DistortionLayer.h"
 #include "effects/FadeLayer.h"
 #include "effects/FireLayer.h"
 #include "effects/ImageLayer.h"
+#include "effects/ObjectLayer.h"
 #include "effects/ParticleLayer.h"
 #include "effects/PlasmaLayer.h"
 #include "effects/RadialBlurLayer.h"
@@ -46,6 +48,8 @@ void registerAll() {
     add("wipe", &make<WipeLayer>);
     add("fire", &make<FireLayer>);
     add("distortionlayer", &make<DistortionLayer>);
+    add("object", &make<ObjectLayer>);
+    add("dist_object", &make<DistObjectLayer>);
 }
 
 }  // namespace kvx::effects

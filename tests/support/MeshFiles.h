@@ -5,6 +5,9 @@
 //   head.text("box").i32(4).i32(4).i32(1).i32(1);   // V, P, S, M
 //   vfs::ChunkWriter w(3);
 //   w.add("HEAD", head.bytes);
+//
+// and a mesh with its material file in a show folder, for the layers that
+// load them (test::writeMeshFiles).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +15,9 @@
 #include <initializer_list>
 #include <string>
 
+#include "assets/Mesh.h"
+#include "assets/MeshWriter.h"
+#include "support/TempDir.h"
 #include "vfs/ChunkFile.h"
 
 namespace kvx::test {
@@ -50,5 +56,13 @@ struct Payload {
         return *this;
     }
 };
+
+// Writes mesh as dir/name and the material text beside it, under the name
+// the loader looks for.
+inline void writeMeshFiles(const TempDir& dir, const std::string& name, const assets::Mesh& mesh,
+                           const std::string& materials) {
+    dir.write(name, assets::writeMesh(mesh, name));
+    dir.write(assets::materialFileName(name), materials);
+}
 
 }  // namespace kvx::test

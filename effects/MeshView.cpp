@@ -1,0 +1,90 @@
+// The shared view of the mesh layers.
+#include "effects/MeshView.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <string>
+
+namespace kvx::effects {
+
+namespace {
+
+using layers::ValueKind;
+
+void vectorParameter(layers::Layer& layer, const layers::LayerDesc& desc, const std::string& stem,
+                     std::array<float, 3>& out) {
+    const char* axes[3] = {"x", "y", "z"};
+    for (size_t i = 0; i < 3; ++i) {
+        floatParameter(layer, desc, (stem + axes[i]).c_str(), &out[i]);
+    }
+}
+
+}  // namespace
+
+void floatParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
+                    float* out, bool readAtLoad) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind != ValueKind::Float) {
+        return;
+    }
+    if (readAtLoad) {
+        *out = track.current().floatValue;
+    }
+    layer.bindFloat(name, out);
+}
+
+void intParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* name, int* out,
+                  bool readAtLoad) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind != ValueKind::Int) {
+        return;
+    }
+    if (readAtLoad) {
+        *out = track.current().intValue;
+    }
+    layer.bindInt(name, out);
+}
+
+core::String textParameter(const layers::LayerDesc& desc, const char* name) {
+    const layers::Track track = desc.findTrack(name);
+    return track.current().kind == ValueKind::String ? track.current().text : core::String("");
+}
+
+void MeshView::loadParameters(layers::Layer& layer, const layers::LayerDesc& desc) {
+    vectorParameter(layer, desc, "pos", position);
+    floatParameter(layer, desc, "fov", &fov, false);
+    vectorParameter(layer, desc, "campos", cameraPosition);
+    vectorParameter(layer, desc, "camtarget", cameraTarget);
+    vectorParameter(layer, desc, "camup", cameraUp);
+    vectorParameter(layer, desc, "rot", rotation);
+    vectorParameter(layer, desc, "light", light);
+    vectorParameter(layer, desc, "scale", scale3);
+    floatParameter(layer, desc, "scale", &scale);
+}
+
+void MeshView::apply(float aspect) const {
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // NaN fails both comparisons of the clamp, so it is caught first.
+    const float f = fov == fov ? std::clamp(fov, kMinFov, kMaxFov) : 45.0f;
+    gluPerspective(f, aspect, 1.0, 10000.0);
+    gluLookAt(cameraPosition[0], cameraPosition[1], cameraPosition[2], cameraTarget[0],
+              cameraTarget[1], cameraTarget[2], cameraUp[0], cameraUp[1], cameraUp[2]);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const GLfloat lightPosition[4] = {light[0], light[1], light[2], 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    glTranslatef(position[0], position[1], position[2]);
+    glRotatef(rotation[0], 1.0f, 0.0f, 0.0f);
+    glRotatef(rotation[1], 0.0f, 1.0f, 0.0f);
+    glRotatef(rotation[2], 0.0f, 0.0f, 1.0f);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glScalef(scale3[0] * scale, scale3[1] * scale, scale3[2] * scale);
+}
+
+}  // namespace kvx::effects
