@@ -212,8 +212,12 @@ void addBreathingMorph(Mesh& mesh, int frames, int frameLength, float amplitude)
     for (int f = 0; f < frames; ++f) {
         const float phase = 2.0f * kPi * static_cast<float>(f) / static_cast<float>(frames - 1);
         for (const Vec3& p : mesh.positions) {
+            // Weighted by the distance from the y axis, so that the lobes
+            // fade out towards the axis instead of pinching it.
             const float angle = std::atan2(p.z, p.x);
-            const float push = amplitude * std::sin(phase + 3.0f * angle);
+            const float l = length(p);
+            const float weight = l > 0.0f ? std::sqrt(p.x * p.x + p.z * p.z) / l : 0.0f;
+            const float push = amplitude * weight * std::sin(phase + 3.0f * angle);
             m.positions.push_back(add(p, scale(normalize(p), push)));
         }
     }

@@ -29,8 +29,10 @@ Mesh makeTwistedBox(float size, int segments, float twistDegrees);
 
 // Adds F morph frames of frame length L (units of 200 ms) that make the
 // mesh breathe: each position moves along its direction from the origin by
-// amplitude x sin(phase + 3 x its angle about y), the phase running once
-// round over the frames (the last frame equals the first).
+// amplitude x sin(phase + 3 x its angle about y), scaled by its distance
+// from the y axis over its distance from the origin (the axis stays put),
+// the phase running once round over the frames (the last frame equals the
+// first).
 void addBreathingMorph(Mesh& mesh, int frames, int frameLength, float amplitude);
 
 }  // namespace kvx::assets
