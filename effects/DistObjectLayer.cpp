@@ -2,15 +2,16 @@
 #include "effects/DistObjectLayer.h"
 
 #include "assets/MeshRender.h"
+#include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
 bool DistObjectLayer::loadParameters(const layers::LayerDesc& desc) {
     fileName = textParameter(desc, "filename");
-    const layers::Track flip = desc.findTrack("invertnormals");
-    invertNormals = flip.current().kind == layers::ValueKind::Int && flip.current().intValue == 1;
+    int flip = 0;
+    invertNormals = readInt(desc, "invertnormals", &flip) && flip == 1;
     view.loadParameters(*this, desc);
-    intParameter(*this, desc, "direct", &direct);
+    readAndBindInt(*this, desc, "direct", &direct);
     return true;
 }
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <string>
 
+#include "effects/EffectParams.h"
+
 namespace kvx::effects {
 
 namespace {
@@ -17,34 +19,17 @@ void vectorParameter(layers::Layer& layer, const layers::LayerDesc& desc, const 
                      std::array<float, 3>& out) {
     const char* axes[3] = {"x", "y", "z"};
     for (size_t i = 0; i < 3; ++i) {
-        floatParameter(layer, desc, (stem + axes[i]).c_str(), &out[i]);
+        readAndBindFloat(layer, desc, (stem + axes[i]).c_str(), &out[i]);
     }
 }
 
 }  // namespace
 
-void floatParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
-                    float* out, bool readAtLoad) {
-    const layers::Track track = desc.findTrack(name);
-    if (track.current().kind != ValueKind::Float) {
-        return;
+void bindFloatIfGiven(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
+                      float* out) {
+    if (givenAs(desc, name, ValueKind::Float)) {
+        layer.bindFloat(name, out);
     }
-    if (readAtLoad) {
-        *out = track.current().floatValue;
-    }
-    layer.bindFloat(name, out);
-}
-
-void intParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* name, int* out,
-                  bool readAtLoad) {
-    const layers::Track track = desc.findTrack(name);
-    if (track.current().kind != ValueKind::Int) {
-        return;
-    }
-    if (readAtLoad) {
-        *out = track.current().intValue;
-    }
-    layer.bindInt(name, out);
 }
 
 core::String textParameter(const layers::LayerDesc& desc, const char* name) {
@@ -54,14 +39,14 @@ core::String textParameter(const layers::LayerDesc& desc, const char* name) {
 
 void MeshView::loadParameters(layers::Layer& layer, const layers::LayerDesc& desc) {
     vectorParameter(layer, desc, "pos", position);
-    floatParameter(layer, desc, "fov", &fov, false);
+    bindFloatIfGiven(layer, desc, "fov", &fov);
     vectorParameter(layer, desc, "campos", cameraPosition);
     vectorParameter(layer, desc, "camtarget", cameraTarget);
     vectorParameter(layer, desc, "camup", cameraUp);
     vectorParameter(layer, desc, "rot", rotation);
     vectorParameter(layer, desc, "light", light);
     vectorParameter(layer, desc, "scale", scale3);
-    floatParameter(layer, desc, "scale", &scale);
+    readAndBindFloat(layer, desc, "scale", &scale);
 }
 
 void MeshView::apply(float aspect) const {

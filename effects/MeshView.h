@@ -8,7 +8,8 @@
 //   "camupx" .. "z" (0, 1, 0), "rotx" "roty" "rotz" (degrees, 0),
 //   "lightx" "lighty" "lightz" (0, 0, 1000), "scalex" "scaley" "scalez"
 //   and "scale" (1).
-// A value of another kind than float is neither read nor bound.
+// A value of another kind than float is neither read nor bound
+// (EffectParams.h).
 #pragma once
 
 #include <array>
@@ -42,13 +43,10 @@ struct MeshView {
     void apply(float aspect) const;
 };
 
-// Reads a float parameter given as a float into out and binds it; other
-// kinds leave out alone. readAtLoad false binds without reading.
-void floatParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
-                    float* out, bool readAtLoad = true);
-// The same for an integer parameter.
-void intParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* name, int* out,
-                  bool readAtLoad = true);
+// Binds a float parameter given as a float, without reading it at load
+// (the first track update writes it); other kinds are not bound.
+void bindFloatIfGiven(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
+                      float* out);
 // A text parameter, read once ("" when not given as text).
 core::String textParameter(const layers::LayerDesc& desc, const char* name);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "assets/MeshRender.h"
+#include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
@@ -51,16 +52,16 @@ Rotation rotationFor(double a1, double a2, double a3) {
 
 bool ObjectLayer::loadParameters(const layers::LayerDesc& desc) {
     fileName = textParameter(desc, "filename");
-    const layers::Track flip = desc.findTrack("invertnormals");
-    invertNormals = flip.current().kind == layers::ValueKind::Int && flip.current().intValue == 1;
+    int flip = 0;
+    invertNormals = readInt(desc, "invertnormals", &flip) && flip == 1;
     view.loadParameters(*this, desc);
-    intParameter(*this, desc, "direct", &direct);
+    readAndBindInt(*this, desc, "direct", &direct);
     const char* axes[3] = {"x", "y", "z"};
     for (size_t i = 0; i < 3; ++i) {
         const std::string a = std::string("d_") + axes[i];
-        floatParameter(*this, desc, (a + "angle").c_str(), &distortAngle[i], false);
-        floatParameter(*this, desc, (a + "add").c_str(), &distortStep[i], false);
-        floatParameter(*this, desc, (a + "div").c_str(), &distortDivisor[i], false);
+        bindFloatIfGiven(*this, desc, (a + "angle").c_str(), &distortAngle[i]);
+        bindFloatIfGiven(*this, desc, (a + "add").c_str(), &distortStep[i]);
+        bindFloatIfGiven(*this, desc, (a + "div").c_str(), &distortDivisor[i]);
     }
     return true;
 }
