@@ -7,10 +7,15 @@
 //   BM_SynthWorstCase    16 stereo channels x 8 sounding voices, 4
 //                        generators each, one filter per instrument and one
 //                        per channel (goal: 4x).
+//   BM_SynthShowcaseSong the bundled show's song with its configuration
+//                        (build/examples/showcase/), one second a round,
+//                        from the start again after its end.
 // Rendering allocates nothing per block; tests/synth/test_alloc.cpp proves
 // it with a counting operator new.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -126,5 +131,36 @@ void BM_SynthWorstCase(benchmark::State& state) {
                                                  benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SynthWorstCase)->Unit(benchmark::kMillisecond);
+
+kvx::vfs::Bytes readFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return kvx::vfs::Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+void BM_SynthShowcaseSong(benchmark::State& state) {
+    const std::string dir = KVX_SHOWCASE_DIR;
+    Player player(std::make_unique<NullAudioDevice>(), Player::Mode::Lockstep);
+    if (!player.parseConfig(readFile(dir + "/config.sp")) || !player.headAccepted() ||
+        !player.parseSong(readFile(dir + "/music.m")) || player.song().events().empty()) {
+        state.SkipWithError("build/examples/showcase/ holds no song (build the showcase target)");
+        return;
+    }
+    const auto end = static_cast<uint32_t>(player.song().events().back().time);
+    player.play();
+    uint32_t now = 0;
+    for (auto _ : state) {
+        now += 1000;
+        player.advanceTo(now);
+        if (now > end) {
+            state.PauseTiming();
+            player.stop(true);
+            player.play();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["ratio"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SynthShowcaseSong)->Unit(benchmark::kMillisecond);
 
 }  // namespace
