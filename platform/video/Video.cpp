@@ -104,6 +104,23 @@ DisplayMode desktopMode() {
     return mode;
 }
 
+std::vector<DisplayMode> displayModes() {
+    std::vector<DisplayMode> modes;
+    auto add = [&modes](const SDL_DisplayMode& m) {
+        if (m.w > 0 && m.h > 0)
+            modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format))});
+    };
+    SDL_DisplayMode m;
+    if (state().ok && SDL_GetDesktopDisplayMode(0, &m) == 0)
+        add(m);
+    const int n = state().ok ? SDL_GetNumDisplayModes(0) : 0;
+    for (int i = 0; i < n; ++i) {
+        if (SDL_GetDisplayMode(0, i, &m) == 0)
+            add(m);
+    }
+    return modes;
+}
+
 struct GlContext::Impl {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
@@ -339,10 +356,11 @@ int quitRequests() {
     return quitCount.load(std::memory_order_relaxed);
 }
 
-void messageBox(const char* caption, const char* text) {
+void messageBox(const char* caption, const char* text, bool warning) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     if (state().ok && !state().headless) {
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+        SDL_ShowSimpleMessageBox(warning ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION,
+                                 caption, text, nullptr);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kvx::platform {
 
@@ -37,6 +38,9 @@ struct DisplayMode {
     int bits = 32;
 };
 DisplayMode desktopMode();
+// Every mode of the first display, the desktop's first; empty when the driver
+// reports none (headless drivers report a desktop of 0 x 0).
+std::vector<DisplayMode> displayModes();
 
 class Window;
 
@@ -120,8 +124,9 @@ bool pumpOneMessage();
 int quitRequests();
 
 // A plain OK message box; the text also goes to stderr, so that headless
-// runs and terminals see it. Headless runs show no box.
-void messageBox(const char* caption, const char* text);
+// runs and terminals see it. Headless runs show no box. A warning box carries
+// an exclamation sign.
+void messageBox(const char* caption, const char* text, bool warning = false);
 
 // Sleeps the calling thread.
 void sleepMs(uint32_t ms);
