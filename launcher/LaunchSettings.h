@@ -1,9 +1,8 @@
 // LaunchSettings: what the launcher dialog hands to start-up.
 //
-// A plain value. The member defaults are exactly what the dialog returns when
-// the user presses "Go" without touching anything (800 x 600, 32 bits, full
-// screen, quality 1.0), so a player started without the dialog behaves like a
-// user who accepted every default.
+// The member defaults are what the dialog returns when the user presses "Go"
+// without touching anything, so a player started without the dialog behaves
+// like a user who accepted every default.
 #pragma once
 
 namespace kvx::launcher {
@@ -22,13 +21,6 @@ struct LaunchSettings {
     // True when the user left with Escape (or the window could not be made);
     // start-up then ends the program. The other fields keep their defaults.
     bool cancelled = false;
-
-    bool windowed() const { return !fullScreen; }
 };
-
-// The settings used when the launcher is skipped.
-inline LaunchSettings defaultLaunchSettings() {
-    return LaunchSettings{};
-}
 
 }  // namespace kvx::launcher

@@ -1,24 +1,22 @@
-// LauncherLists: the fixed contents of the launcher's two drop-down lists and
-// the rule that trims the display-mode list to what the screen can show.
+// LauncherLists: what the launcher dialog offers and where: the display-mode
+// and quality lists, the dialog's layout, and the choice its controls hold.
 //
 // The rows keep their order and their exact texts (row 2 really has two
-// blanks before "32"). Which rows are offered depends on the display: a row is
-// kept when some mode the display reports is at least as wide and as tall.
-// The display is asked through DisplayModeSource so that tests can inject a
-// list; an empty answer (no display, or one that reports nothing) keeps every
-// row, as does a display too small for any of them.
+// blanks before "32"). A display-mode row is offered when some mode the
+// display reports is at least as wide and as tall; a display that reports
+// nothing, or nothing that large, gets every row.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
+#include "launcher/LaunchSettings.h"
+
 namespace kvx::launcher {
 
 struct ModeRow {
     const char* text;
-    int width;
-    int height;
-    int bits;
+    int width, height, bits;
 };
 
 struct QualityItem {
@@ -31,43 +29,70 @@ inline constexpr int kDefaultModeRow = 4;  // "800 x 600, 32 bit"
 inline constexpr int kQualityItemCount = 5;
 inline constexpr int kDefaultQualityItem = 2;  // "Normal"
 
-// Row r of the display-mode table, 0 <= r < kModeRowCount.
-const ModeRow& modeRow(int row);
-// Item i of the quality list, 0 <= i < kQualityItemCount.
-const QualityItem& qualityItem(int item);
-// The quality an item's data stands for.
-float qualityForData(int data);
+// The display-mode table, row by row, and the quality list.
+inline constexpr ModeRow kModeRows[kModeRowCount] = {
+    {"1280 x 1024, 32 bit", 1280, 1024, 32}, {"1280 x 1024, 16 bit", 1280, 1024, 16},
+    {"1024 x 768,  32 bit", 1024, 768, 32},  {"1024 x 768, 16 bit", 1024, 768, 16},
+    {"800 x 600, 32 bit", 800, 600, 32},     {"800 x 600, 16 bit", 800, 600, 16},
+    {"640 x 480, 32 bit", 640, 480, 32},     {"640 x 480, 16 bit", 640, 480, 16},
+    {"320 x 200, 32 bit", 320, 200, 32},     {"320 x 200, 16 bit", 320, 200, 16}};
+inline constexpr QualityItem kQualityItems[kQualityItemCount] = {
+    {"Terrible", 1}, {"Poor", 2}, {"Normal", 4}, {"High", 8}, {"\u00DCber", 16}};
+inline float qualityForData(int data) {
+    return static_cast<float>(data) * 0.25f;
+}
 
 // One mode as the display reports it.
 struct DisplayMode {
-    int width = 0;
-    int height = 0;
-    int bits = 0;
+    int width = 0, height = 0, bits = 0;
 };
 
-class DisplayModeSource {
-  public:
-    virtual ~DisplayModeSource() = default;
-    // Every mode of the display the dialog opens on; empty when unknown.
-    virtual std::vector<DisplayMode> modes() const = 0;
-};
-
-// A fixed list, for tests and for callers that already know the modes.
-class FixedDisplayModes : public DisplayModeSource {
-  public:
-    explicit FixedDisplayModes(std::vector<DisplayMode> modes) : modes_(std::move(modes)) {}
-    std::vector<DisplayMode> modes() const override { return modes_; }
-
-  private:
-    std::vector<DisplayMode> modes_;
-};
-
-// The table rows to offer, in table order (each entry is a row number, the
-// item data of the mode box).
+// The table rows to offer, in table order.
 std::vector<int> offeredModeRows(const std::vector<DisplayMode>& displayModes);
 
-// The index into offered that starts selected: the row of 800 x 600, 32 bit
-// when offered, otherwise the first offered row. offered must not be empty.
-std::size_t initialModeIndex(const std::vector<int>& offered);
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+    int right() const { return x + w; }
+    int bottom() const { return y + h; }
+};
+
+// The dialog's layout in window pixels. The heights of the two list boxes
+// include their dropped list; closed, each shows only a kFieldHeight field.
+// A dropped list's rows are kListRowHeight apart, inside a kListMargin.
+inline constexpr int kDialogWidth = 500, kDialogHeight = 200;
+inline constexpr int kFieldHeight = 21, kListRowHeight = 15, kListMargin = 2;
+inline constexpr Rect kModeBox{150, 50, 200, 100};
+inline constexpr Rect kQualityBox{150, 120, 150, 100};
+inline constexpr Rect kWindowedBox{150, 85, 15, 15};
+inline constexpr Rect kStartButton{310, 120, 40, 25};
+
+// Words drawn with the top of their line at x, y when there is no skin (a
+// skin's picture carries its own).
+struct Label {
+    const char* text;
+    int x, y;
+};
+inline constexpr Label kLabels[] = {
+    {"mode", 150, 35}, {"windowed", 170, 84}, {"quality", 150, 105}};
+
+enum class DialogState { Running, Started, Cancelled };
+
+// What the controls hold.
+struct LauncherChoice {
+    // offered: the mode rows to list; rows that do not exist are dropped,
+    // and none left means all ten. The selections start at their defaults:
+    // 800 x 600, 32 bit when offered (else the first row) and "Normal".
+    explicit LauncherChoice(const std::vector<int>& offered = {});
+
+    std::vector<int> modeRows;  // never empty
+    std::size_t mode = 0;       // index into modeRows
+    std::size_t quality = kDefaultQualityItem;
+    bool windowed = false;
+    DialogState state = DialogState::Running;
+
+    // The choice as settings; once cancelled, the defaults with cancelled set.
+    LaunchSettings settings() const;
+};
 
 }  // namespace kvx::launcher

@@ -1,19 +1,14 @@
 // Skin: the launcher's optional picture "StandardConfig.tga" and the window
 // shape cut from its alpha channel.
 //
-// The file is an uncompressed true-colour TGA (image type 2): an 18-byte
-// header followed directly by the pixel rows, bottom row first, blue-green-
-// red(-alpha) bytes. The image ID length and the colour map are not looked at,
-// and the origin bit is ignored, as for every TGA the program reads. Only 24-
-// and 32-bit images make a skin; anything else (another type, depth or size,
-// or rows that run out) means "no skin", and the dialog draws itself plainly.
-//
-// The picture is stretched over the whole window when painted. A 32-bit skin
-// also shapes the window: window pixel (x, y) samples the image at the
-// nearest column x * width / windowWidth and row y * height / windowHeight
-// (halves round up), clamped to the image, and is cut away where that
-// sample's alpha is 0. The shape always covers the window's own rectangle,
-// whatever the image's size.
+// The file is an uncompressed true-colour TGA (type 2, 24 or 32 bits): an
+// 18-byte header, then the pixel rows, bottom row first, in blue-green-red
+// (-alpha) order; the image ID and the colour map are not looked at, as for
+// every TGA the program reads. Anything else means "no skin", and the dialog
+// draws itself plainly. The picture is stretched over the window; a 32-bit
+// one also shapes it: window pixel (x, y) is cut away where the image pixel
+// nearest to (x * width / windowWidth, y * height / windowHeight), halves
+// rounded up and clamped to the image, has alpha 0.
 #pragma once
 
 #include <cstddef>
@@ -33,9 +28,7 @@ struct SkinImage {
 
     bool hasAlpha() const { return bits == 32; }
     const uint8_t* pixel(int x, int y) const {
-        return &rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                      static_cast<std::size_t>(x)) *
-                     4];
+        return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
     }
 };
 
@@ -45,18 +38,9 @@ inline std::optional<SkinImage> parseSkin(const std::vector<uint8_t>& bytes) {
     return parseSkin(bytes.data(), bytes.size());
 }
 
-// The TGA file parseSkin reads back as skin: type 2, no image ID, rows
-// bottom-up, 24 or 32 bits as skin.bits says (alpha is dropped for 24).
-// skin.rgba must hold width * height pixels.
-std::vector<uint8_t> encodeSkin(const SkinImage& skin);
-
 // The image column (or row) that window position pos samples for the shape:
 // pos * imageSize / windowSize rounded half up, clamped to imageSize - 1.
 int shapeSampleIndex(int pos, int imageSize, int windowSize);
-
-// The image column (or row) that window position pos shows when the picture
-// is stretched over the window: pos * imageSize / windowSize rounded down.
-int stretchSampleIndex(int pos, int imageSize, int windowSize);
 
 // Which window pixels belong to the window: windowWidth * windowHeight bytes,
 // row 0 at the top, 1 = inside, 0 = cut away. Empty when the skin has no

@@ -1,108 +1,62 @@
-// LauncherWindow: the SDL side of the launcher dialog.
+// LauncherWindow: the launcher dialog on screen.
 //
-// A borderless window of a fixed size, centred on the first display, that
-// shows RGBA pictures painted elsewhere and reports the little input the
-// dialog needs. When given a shape it asks SDL for a shaped window and falls
-// back to a plain rectangular one where the video driver cannot shape
-// windows (shaped() tells which it got). The window can follow the pointer
-// while a button is held (dragging), since it has no title bar to drag.
+// A borderless window of the dialog's size, centred on the first display,
+// in which Dear ImGui draws the lists, the check box and "Go" where
+// launcher/LauncherLists.h puts them, over the skin stretched across the
+// window or, without one, a grey face with labels. A skin with alpha shapes
+// the window where the video driver can (shaped() tells), and presses where
+// it cuts the window away are ignored either way.
 //
-// Main thread only. VideoSession keeps SDL's video subsystem up for as long
-// as it lives; every other call needs one alive.
+// Mouse: a press on no control drags the window; the check box and "Go" act
+// when released over them; an open list takes the next press. Keyboard: Tab
+// and Shift+Tab move between the controls, the arrows in an open list, and
+// Enter or Space activate (a list opens or picks, the box toggles, "Go"
+// starts). Escape, at any moment, and closing the window cancel.
+//
+// Main thread only, after platform::initVideo(); one window at a time.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "launcher/LauncherLists.h"
+#include "launcher/Skin.h"
+
 namespace kvx::platform {
-
-class VideoSession {
-  public:
-    VideoSession();
-    ~VideoSession();
-    VideoSession(const VideoSession&) = delete;
-    VideoSession& operator=(const VideoSession&) = delete;
-
-    bool ok() const { return ok_; }
-    const std::string& error() const { return error_; }
-
-  private:
-    bool ok_ = false;
-    std::string error_;
-};
-
-struct VideoMode {
-    int width = 0;
-    int height = 0;
-    int bits = 0;
-};
-
-// Every mode of the first display (its desktop mode included); empty when
-// the driver reports none.
-std::vector<VideoMode> listVideoModes();
-
-// A message box with an exclamation sign; returns when it is dismissed.
-void showWarning(const char* caption, const char* text);
-
-struct LauncherEvent {
-    // Redraw: the window's content was lost and must be presented again.
-    enum class Type { Quit, MouseDown, MouseUp, MouseMove, Wheel, Escape, Redraw };
-    Type type = Type::MouseMove;
-    int x = 0;
-    int y = 0;
-    int wheel = 0;  // positive: away from the user
-};
-
-// Queues ev as if the user had made it, for every launcher window (tests and
-// scripted runs; positions are window coordinates). Thread-safe; false while
-// no VideoSession is up, so a caller can retry until the dialog runs.
-bool postLauncherEvent(const LauncherEvent& ev);
 
 class LauncherWindow {
   public:
-    // shape: width * height bytes, row 0 at the top, nonzero = part of the
-    // window; empty for a rectangular window. Null (with error set) when no
-    // window can be made at all.
-    static std::unique_ptr<LauncherWindow> create(const char* title, int width, int height,
-                                                  const std::vector<uint8_t>& shape,
+    // Null, with the reason in error, when no window can be made.
+    static std::unique_ptr<LauncherWindow> create(launcher::LauncherChoice choice,
+                                                  const std::optional<launcher::SkinImage>& skin,
                                                   std::string& error);
     ~LauncherWindow();
     LauncherWindow(const LauncherWindow&) = delete;
     LauncherWindow& operator=(const LauncherWindow&) = delete;
 
-    bool shaped() const { return shaped_; }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    void position(int& x, int& y) const;
+    // Waits up to timeoutMs for input, handles all that is queued, redraws,
+    // and returns the dialog's state.
+    launcher::DialogState step(int timeoutMs);
 
-    // Waits up to timeoutMs for the next event for this window (or for no
-    // window in particular); false when none came. Only the left button
-    // counts.
-    bool waitEvent(LauncherEvent& event, int timeoutMs);
-    // Whether Escape is held down now.
-    bool escapeDown() const;
-
-    // Shows a width * height RGBA picture (row 0 at the top). When capture
-    // is given it receives what the window's renderer holds, in the same
-    // layout, read back before the picture is presented.
-    bool present(const uint8_t* rgba, std::vector<uint8_t>* capture = nullptr);
-
-    // Window dragging: start at a button press, follow() on every move,
-    // stop at the release.
-    void beginDrag();
-    void follow();
-    void endDrag();
+    // What the window shows: the choice, whether it is shaped and being
+    // dragged, and the open list (empty when every list is closed).
+    struct View {
+        launcher::LauncherChoice choice;
+        bool shaped = false, dragging = false;
+        launcher::Rect openList;
+    };
+    const View& view() const;
+    // Draws a frame and returns it: RGBA rows, top first, alpha 0 where the
+    // shape cuts the window away.
+    std::vector<uint8_t> pixels();
 
   private:
     struct Impl;
-    explicit LauncherWindow(std::unique_ptr<Impl> impl, int width, int height, bool shaped);
-
+    explicit LauncherWindow(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
-    int width_;
-    int height_;
-    bool shaped_;
 };
 
 }  // namespace kvx::platform

@@ -18,12 +18,12 @@ TEST(LauncherLists, ModeRowsKeepTheirOrderAndTexts) {
         {800, 600, 16},   {640, 480, 32},   {640, 480, 16},  {320, 200, 32},  {320, 200, 16}};
     for (int r = 0; r < kModeRowCount; ++r) {
         SCOPED_TRACE(r);
-        EXPECT_EQ(std::string(modeRow(r).text), texts[r]);
-        EXPECT_EQ(modeRow(r).width, sizes[r][0]);
-        EXPECT_EQ(modeRow(r).height, sizes[r][1]);
-        EXPECT_EQ(modeRow(r).bits, sizes[r][2]);
+        EXPECT_EQ(std::string(kModeRows[r].text), texts[r]);
+        EXPECT_EQ(kModeRows[r].width, sizes[r][0]);
+        EXPECT_EQ(kModeRows[r].height, sizes[r][1]);
+        EXPECT_EQ(kModeRows[r].bits, sizes[r][2]);
     }
-    EXPECT_EQ(std::string(modeRow(kDefaultModeRow).text), "800 x 600, 32 bit");
+    EXPECT_EQ(std::string(kModeRows[kDefaultModeRow].text), "800 x 600, 32 bit");
 }
 
 TEST(LauncherLists, QualityItemsScaleByAQuarter) {
@@ -33,10 +33,10 @@ TEST(LauncherLists, QualityItemsScaleByAQuarter) {
     const float quality[kQualityItemCount] = {0.25f, 0.5f, 1.0f, 2.0f, 4.0f};
     for (int i = 0; i < kQualityItemCount; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(std::string(qualityItem(i).text), texts[i]);
-        EXPECT_FLOAT_EQ(qualityForData(qualityItem(i).data), quality[i]);
+        EXPECT_EQ(std::string(kQualityItems[i].text), texts[i]);
+        EXPECT_FLOAT_EQ(qualityForData(kQualityItems[i].data), quality[i]);
     }
-    EXPECT_EQ(std::string(qualityItem(kDefaultQualityItem).text), "Normal");
+    EXPECT_EQ(std::string(kQualityItems[kDefaultQualityItem].text), "Normal");
 }
 
 TEST(LauncherLists, UnknownDisplayOffersEveryRow) {
@@ -44,7 +44,7 @@ TEST(LauncherLists, UnknownDisplayOffersEveryRow) {
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(kModeRowCount));
     for (int r = 0; r < kModeRowCount; ++r)
         EXPECT_EQ(rows[static_cast<std::size_t>(r)], r);
-    EXPECT_EQ(initialModeIndex(rows), 4u);
+    EXPECT_EQ(LauncherChoice(rows).mode, 4u);
     // Modes without a size are no information either.
     EXPECT_EQ(offeredModeRows({{0, 0, 32}, {-5, 768, 32}}).size(),
               static_cast<std::size_t>(kModeRowCount));
@@ -54,7 +54,7 @@ TEST(LauncherLists, DisplayDropsRowsItCannotShow) {
     // A 1024 x 768 screen: both 1280 x 1024 rows go, the rest stay in order.
     const std::vector<int> rows = offeredModeRows({{1024, 768, 24}});
     EXPECT_EQ(rows, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(rows[initialModeIndex(rows)], kDefaultModeRow);
+    EXPECT_EQ(rows[LauncherChoice(rows).mode], kDefaultModeRow);
 
     // A row must fit one mode in both directions, not the widest and the
     // tallest of different modes.
@@ -69,26 +69,60 @@ TEST(LauncherLists, DisplayDropsRowsItCannotShow) {
 TEST(LauncherLists, SmallDisplayStartsOnItsLargestRow) {
     const std::vector<int> rows = offeredModeRows({{640, 480, 32}, {320, 240, 32}});
     EXPECT_EQ(rows, (std::vector<int>{6, 7, 8, 9}));
-    EXPECT_EQ(initialModeIndex(rows), 0u);  // 800 x 600 is not there
+    EXPECT_EQ(LauncherChoice(rows).mode, 0u);  // 800 x 600 is not there
     // A display smaller than every row offers them all rather than none.
     EXPECT_EQ(offeredModeRows({{300, 150, 32}}).size(), static_cast<std::size_t>(kModeRowCount));
 }
 
-TEST(LauncherLists, FixedSourceReturnsItsModes) {
-    FixedDisplayModes source({{800, 600, 32}, {640, 480, 16}});
-    const auto modes = source.modes();
-    ASSERT_EQ(modes.size(), 2u);
-    EXPECT_EQ(modes[1].width, 640);
-    EXPECT_EQ(modes[1].bits, 16);
+TEST(LauncherChoice, StartsOnTheDefaultsAndReportsWhatItHolds) {
+    LauncherChoice c;
+    ASSERT_EQ(c.modeRows.size(), static_cast<std::size_t>(kModeRowCount));
+    EXPECT_EQ(c.modeRows[c.mode], kDefaultModeRow);
+    EXPECT_EQ(c.quality, static_cast<std::size_t>(kDefaultQualityItem));
+    const LaunchSettings untouched = c.settings();
+    EXPECT_EQ(untouched.width, 800);
+    EXPECT_EQ(untouched.height, 600);
+    EXPECT_EQ(untouched.bits, 32);
+    EXPECT_TRUE(untouched.fullScreen);
+    EXPECT_FLOAT_EQ(untouched.quality, 1.0f);
+    EXPECT_FALSE(untouched.cancelled);
+
+    c.mode = 3;
+    c.quality = 4;
+    c.windowed = true;
+    const LaunchSettings s = c.settings();
+    EXPECT_EQ(s.width, 1024);
+    EXPECT_EQ(s.height, 768);
+    EXPECT_EQ(s.bits, 16);
+    EXPECT_FLOAT_EQ(s.quality, 4.0f);
+    EXPECT_FALSE(s.fullScreen);
+
+    // A cancelled dialog reports nothing of what was chosen.
+    c.state = DialogState::Cancelled;
+    const LaunchSettings gone = c.settings();
+    EXPECT_TRUE(gone.cancelled);
+    EXPECT_EQ(gone.width, 800);
+    EXPECT_TRUE(gone.fullScreen);
+}
+
+TEST(LauncherChoice, OfferedRowsLimitTheModeList) {
+    const LauncherChoice some({2, 3, 4, 5, 6, 7, 8, 9});
+    EXPECT_EQ(some.modeRows.size(), 8u);
+    EXPECT_EQ(some.modeRows[some.mode], 4);
+    // Rows that do not exist are dropped; nothing valid means all ten.
+    EXPECT_EQ(LauncherChoice({-1, 10, 99}).modeRows.size(), 10u);
+    const LauncherChoice small({8, 9});
+    EXPECT_EQ(small.mode, 0u);
+    EXPECT_EQ(small.settings().width, 320);
 }
 
 TEST(LaunchSettings, DefaultsAreAnUntouchedDialog) {
-    const LaunchSettings s = defaultLaunchSettings();
+    const LaunchSettings s;
     EXPECT_EQ(s.width, 800);
     EXPECT_EQ(s.height, 600);
     EXPECT_EQ(s.bits, 32);
     EXPECT_TRUE(s.fullScreen);
-    EXPECT_FALSE(s.windowed());
+
     EXPECT_FLOAT_EQ(s.quality, 1.0f);
     EXPECT_FLOAT_EQ(s.aspect, 1.3333334f);
     EXPECT_FALSE(s.cancelled);

@@ -4,40 +4,29 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
-#include "launcher/LauncherDialog.h"
 #include "platform/launcher/LauncherWindow.h"
+#include "platform/video/Video.h"
 #include "shell/Launcher.h"
+#include "support/LauncherInput.h"
+#include "support/TgaBuilder.h"
 #include "vfs/Vfs.h"
 
 using namespace kvx;
-using Ev = platform::LauncherEvent;
+using test::UserInput;
 
 namespace {
 
-// Queues the events once the dialog's video is up (posting fails before).
-void postAll(const std::vector<Ev>& events) {
+// Waits for the dialog to run, then queues the input.
+void postAll(const std::vector<UserInput>& input) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (const Ev& e : events) {
-        while (!platform::postLauncherEvent(e)) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-}
-
-std::vector<Ev> click(int x, int y) {
-    return {{Ev::Type::MouseDown, x, y}, {Ev::Type::MouseUp, x, y}};
-}
-
-std::vector<Ev> operator+(std::vector<Ev> a, const std::vector<Ev>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    while (!shell::launcherRunning() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (const UserInput& in : input)
+        test::push(in);
 }
 
 // A data directory of its own for every test, with or without a skin.
@@ -50,24 +39,23 @@ class LauncherRun : public ::testing::Test {
         std::filesystem::create_directories(dir_);
         vfs::Vfs::reset();
         vfs::Vfs::setDataDirectory(dir_.string());
-        // Skip when there is no video at all.
-        platform::VideoSession probe;
-        if (!probe.ok())
-            GTEST_SKIP() << "no video driver: " << probe.error();
+        if (!platform::initVideo())
+            GTEST_SKIP() << "no video driver";
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     void TearDown() override {
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         vfs::Vfs::reset();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
-    void writeSkin(const launcher::SkinImage& skin) {
-        const std::vector<uint8_t> bytes = launcher::encodeSkin(skin);
+    void writeSkin(const std::vector<uint8_t>& bytes) {
         std::ofstream out(dir_ / "StandardConfig.tga", std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
     }
-    launcher::LaunchSettings runWith(const std::vector<Ev>& events) {
-        std::thread user([events] { postAll(events); });
+    launcher::LaunchSettings runWith(const std::vector<UserInput>& input) {
+        std::thread user([input] { postAll(input); });
         const launcher::LaunchSettings s = shell::runLauncher();
         user.join();
         return s;
@@ -79,7 +67,7 @@ class LauncherRun : public ::testing::Test {
 }  // namespace
 
 TEST_F(LauncherRun, GoGivesTheDefaults) {
-    const launcher::LaunchSettings s = runWith(click(330, 130));
+    const launcher::LaunchSettings s = runWith(test::click(330, 130));
     EXPECT_FALSE(s.cancelled);
     EXPECT_EQ(s.width, 800);
     EXPECT_EQ(s.height, 600);
@@ -89,41 +77,49 @@ TEST_F(LauncherRun, GoGivesTheDefaults) {
 }
 
 TEST_F(LauncherRun, WindowedUberAndGo) {
-    // The quality list opens above its field; its last item is "Über".
-    launcher::LauncherDialog layout;
-    const launcher::Rect list = layout.qualityBox().list();
-    const int uberY = list.y + 1 + 4 * launcher::DropDown::kItemHeight + 5;
-    const launcher::LaunchSettings s =
-        runWith(click(155, 90) + click(200, 125) + click(200, uberY) + click(330, 130));
+    // The quality list opens above its field; its last row is "Über".
+    const int uberY =
+        launcher::kQualityBox.y - launcher::kListMargin - launcher::kListRowHeight / 2;
+    const launcher::LaunchSettings s = runWith(test::click(155, 90) + test::click(200, 125) +
+                                               test::click(200, uberY) + test::click(330, 130));
     EXPECT_FALSE(s.cancelled);
     EXPECT_FALSE(s.fullScreen);
     EXPECT_FLOAT_EQ(s.quality, 4.0f);
 }
 
-TEST_F(LauncherRun, EscapeCancels) {
+TEST_F(LauncherRun, KeyboardAlone) {
+    // Tab to the windowed box, Space, Shift+Tab back to the mode box, Enter
+    // opens it, Down picks "800 x 600, 16 bit", then Tab three times to "Go".
     const launcher::LaunchSettings s =
-        runWith(click(155, 90) + std::vector<Ev>{{Ev::Type::Escape}});
+        runWith(test::keys({SDLK_TAB, SDLK_TAB, SDLK_SPACE}) + test::keys({SDLK_TAB}, true) +
+                test::keys({SDLK_RETURN, SDLK_DOWN, SDLK_RETURN, SDLK_TAB, SDLK_TAB, SDLK_TAB,
+                            SDLK_RETURN}));
+    EXPECT_FALSE(s.cancelled);
+    EXPECT_FALSE(s.fullScreen);
+    EXPECT_EQ(s.width, 800);
+    EXPECT_EQ(s.bits, 16);
+}
+
+TEST_F(LauncherRun, EscapeCancels) {
+    const launcher::LaunchSettings s = runWith(test::click(155, 90) + test::keys({SDLK_ESCAPE}));
     EXPECT_TRUE(s.cancelled);
     EXPECT_TRUE(s.fullScreen);  // nothing chosen is reported
 }
 
+TEST_F(LauncherRun, EscapeBeforeTheWindowOpensClosesItAtOnce) {
+    ASSERT_TRUE(test::push({UserInput::Type::Key, 0, 0, SDLK_ESCAPE}));
+    EXPECT_TRUE(shell::runLauncher().cancelled);
+}
+
 TEST_F(LauncherRun, ClosingTheWindowCancels) {
-    EXPECT_TRUE(runWith({{Ev::Type::Quit}}).cancelled);
+    EXPECT_TRUE(runWith({{UserInput::Type::Quit}}).cancelled);
 }
 
 TEST_F(LauncherRun, SkinFromTheVfsShapesTheInput) {
-    // Left half transparent: the windowed box there does not react.
-    launcher::SkinImage skin;
-    skin.width = 100;
-    skin.height = 40;
-    skin.bits = 32;
-    skin.rgba.assign(100u * 40u * 4u, 150);
-    for (std::size_t y = 0; y < 40; ++y) {
-        for (std::size_t x = 0; x < 50; ++x)
-            skin.rgba[(y * 100 + x) * 4 + 3] = 0;
-    }
-    writeSkin(skin);
-    const launcher::LaunchSettings s = runWith(click(155, 90) + click(330, 130));
+    // 100 x 40, left half transparent: the windowed box there does not react.
+    writeSkin(
+        test::makeTga(100, 40, 32, [](int x, int, int c) { return c < 3 || x >= 50 ? 150 : 0; }));
+    const launcher::LaunchSettings s = runWith(test::click(155, 90) + test::click(330, 130));
     EXPECT_FALSE(s.cancelled);
     EXPECT_TRUE(s.fullScreen);
 }
@@ -131,13 +127,23 @@ TEST_F(LauncherRun, SkinFromTheVfsShapesTheInput) {
 TEST_F(LauncherRun, OnlyOneDialogAtATime) {
     launcher::LaunchSettings second;
     std::thread user([&second] {
-        // Once the first dialog's events are accepted it is running.
-        postAll({{Ev::Type::MouseMove, 1, 1}});
+        postAll({});  // waits for the first dialog
         second = shell::runLauncher();
-        postAll({{Ev::Type::Escape}});
+        postAll(test::keys({SDLK_ESCAPE}));
     });
     const launcher::LaunchSettings first = shell::runLauncher();
     user.join();
     EXPECT_TRUE(second.cancelled);
     EXPECT_TRUE(first.cancelled);
+}
+
+TEST_F(LauncherRun, ScreenshotShowsTheDialog) {
+    const std::filesystem::path png = dir_ / "launcher.png";
+    std::string error;
+    ASSERT_TRUE(shell::writeLauncherScreenshot(png.string(), &error)) << error;
+    std::ifstream in(png, std::ios::binary);
+    char magic[8] = {};
+    in.read(magic, 8);
+    EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+    EXPECT_GT(std::filesystem::file_size(png), 1000u);
 }
