@@ -55,6 +55,8 @@ void addRunOptions(CLI::App& app, CommandLine& line, bool& noLauncher) {
     app.add_option("--screenshot", line.show.screenshot, "Write one frame as PNG, then end");
     app.add_option("--screenshot-at", line.show.screenshotAt,
                    "Show time of --screenshot in ms (default 0)");
+    app.add_option("--launcher-screenshot", line.launcherScreenshot,
+                   "Write the launcher dialog, with the show's skin, as PNG, then end");
 }
 
 // "WxH" or "WxH:BITS" (bits 16, 24 or 32) into settings' display mode, with

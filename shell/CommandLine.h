@@ -4,7 +4,8 @@
 // the program (else the "data" folder), the launcher dialog, the show. The
 // options choose another data source, skip the launcher (any display flag
 // is already the choice the launcher would ask for), check the script, run
-// without a display, take one screenshot or record the show.
+// without a display, take one screenshot (of the show or of the launcher)
+// or record the show.
 //
 // A display mode given with --mode also sets the layers' aspect ratio to its
 // width over its height; without it the aspect stays the launcher's.
@@ -22,8 +23,9 @@ struct CommandLine {
     std::string packFile;  // --pack: read the show from this pack file
     bool check = false;    // parse the script, report it and exit
     bool headless = false;
-    bool launcher = true;  // false once a display flag chose the settings
-    std::string record;    // a folder for frames and sound, or FILE.mp4
+    bool launcher = true;            // false once a display flag chose the settings
+    std::string record;              // a folder for frames and sound, or FILE.mp4
+    std::string launcherScreenshot;  // write the launcher dialog here as PNG and end
     // Settings, frame rate and screenshot as the flags give them; the
     // launcher and headless fields are start-up's to fill in.
     ShowOptions show;

@@ -89,6 +89,16 @@ int finishVideo(const CommandLine& line, int status) {
     return status;
 }
 
+// The launcher dialog as its window shows it, into a PNG file.
+int launcherScreenshot(const std::string& path) {
+    std::string error;
+    if (!kvx::shell::writeLauncherScreenshot(path, &error)) {
+        std::fprintf(stderr, "kvxplay: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int play(CommandLine& line) {
     if (!prepareRecording(line)) {
         return 1;
@@ -127,6 +137,9 @@ int main(int argc, char** argv) {
     }
     if (line.check) {
         return kvx::script::checkShow(std::cout, std::cerr);
+    }
+    if (!line.launcherScreenshot.empty()) {
+        return launcherScreenshot(line.launcherScreenshot);
     }
     return play(line);
 }
