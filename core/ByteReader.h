@@ -1,8 +1,9 @@
-// ByteReader: bounds-checked little-endian reads from a byte span.
+// ByteReader: bounds-checked reads of integers from a byte span.
 //
 // Every read checks the bytes that remain; a read that does not fit returns
-// false, reads nothing and leaves the reader failed, so a parser can read a
-// whole record and test once.
+// false (or 0), reads nothing and leaves the reader failed, so a parser can
+// read a whole record and test once. The content formats are little-endian;
+// the be* reads serve the one big-endian format the tools import (MIDI).
 #pragma once
 
 #include <cstddef>
@@ -52,7 +53,7 @@ class ByteReader {
         pos_ += 2;
         return v;
     }
-    int32_t i32() {
+    uint32_t u32() {
         if (!ok_ || remaining() < 4) {
             fail();
             return 0;
@@ -62,8 +63,9 @@ class ByteReader {
                            static_cast<uint32_t>(data_[pos_ + 2]) << 16 |
                            static_cast<uint32_t>(data_[pos_ + 3]) << 24;
         pos_ += 4;
-        return static_cast<int32_t>(v);
+        return v;
     }
+    int32_t i32() { return static_cast<int32_t>(u32()); }
     float f32() {
         const auto v = static_cast<uint32_t>(i32());
         float f = 0.0f;
@@ -87,7 +89,26 @@ class ByteReader {
         return skip(count) ? p : nullptr;
     }
 
+    // Big-endian fields (Standard MIDI Files).
+    uint16_t be16() { return static_cast<uint16_t>(bigEndian(2)); }
+    uint32_t be24() { return bigEndian(3); }
+    uint32_t be32() { return bigEndian(4); }
+
   private:
+    // count bytes (at most 4), most significant first; 0 and failed when
+    // they are not there.
+    uint32_t bigEndian(size_t count) {
+        if (!ok_ || remaining() < count) {
+            fail();
+            return 0;
+        }
+        uint32_t v = 0;
+        for (size_t i = 0; i < count; ++i) {
+            v = v << 8 | data_[pos_ + i];
+        }
+        pos_ += count;
+        return v;
+    }
     bool fail() {
         ok_ = false;
         return false;

@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 
+#include "vfs/FileIo.h"
 #include "vfs/PackWriter.h"
 #include "vfs/Vfs.h"
 
@@ -27,15 +27,6 @@ namespace {
 int fail(const std::string& message) {
     std::cerr << "kvxpack: " << message << "\n";
     return 1;
-}
-
-bool readFile(const fs::path& path, Bytes& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 int create(const std::string& out, const std::string& dir, bool store) {
@@ -57,9 +48,11 @@ int create(const std::string& out, const std::string& dir, bool store) {
     for (const fs::path& file : files) {
         kvx::vfs::PackInput in;
         in.name = fs::relative(file, dir).generic_string();
-        if (!readFile(file, in.data)) {
+        std::optional<Bytes> data = kvx::vfs::readFile(file.string());
+        if (!data) {
             return fail("cannot read '" + file.string() + "'");
         }
+        in.data = std::move(*data);
         inputs.push_back(std::move(in));
     }
     std::string error;
