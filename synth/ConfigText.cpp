@@ -1,5 +1,9 @@
 // Text form of the synthesizer configuration (see ConfigText.h): writing
 // and parsing the text. The binary side is in ConfigBinary.cpp.
+//
+// Sections: the writer has one function per chunk kind; the parser has one
+// handler per section keyword ("config", "head", "cefx", "inst", "chunk")
+// and one per detail line, chosen from two tables.
 #include "synth/ConfigText.h"
 
 #include <algorithm>
@@ -11,16 +15,12 @@
 #include <map>
 #include <sstream>
 
+#include "core/ByteReader.h"
+#include "core/ByteWriter.h"
+
 namespace kvx::synth {
 
 namespace {
-
-void put32(vfs::Bytes& b, int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) {
-        b.push_back(static_cast<uint8_t>(u >> (8 * i)));
-    }
-}
 
 // ---- text writing ------------------------------------------------------------
 
@@ -38,18 +38,15 @@ bool isFilter(const std::string& type) {
     return type == "eLPF" || type == "eMoogVCF";
 }
 
-int32_t le32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 |
-                                static_cast<uint32_t>(p[3]) << 24);
-}
-
 void writeParams(std::ostringstream& o, const std::string& type, const vfs::Bytes& params) {
     if (params.empty()) {
         return;
     }
     if (isFilter(type) && params.size() == 8) {
-        o << " hz=" << le32(params.data()) << " res=" << le32(params.data() + 4);
+        core::ByteReader r(params.data(), params.size());
+        const int32_t hz = r.i32();
+        const int32_t res = r.i32();
+        o << " hz=" << hz << " res=" << res;
     } else {
         o << " params=" << hex(params);
     }
@@ -65,7 +62,95 @@ std::string floatText(float f) {
     return buf;
 }
 
+void writeHead(std::ostringstream& o, const ChunkDesc& c) {
+    o << "head stereo=" << int(c.stereo) << " channels=" << int(c.channels)
+      << " tempo=" << int(c.tempo) << " version=" << int(c.version)
+      << " master=" << int(c.masterLeft) << "," << int(c.masterRight) << "\n  map";
+    for (uint8_t v : c.map) {
+        o << " " << int(v);
+    }
+    o << "\n  gains";
+    for (uint8_t v : c.gains) {
+        o << " " << int(v);
+    }
+    o << "\n";
+    if (c.version > 2) {
+        o << "  ranges";
+        for (int i = 0; i < 16; ++i) {
+            o << " " << int(c.ranges[2 * i]) << "-" << int(c.ranges[2 * i + 1]);
+        }
+        o << "\n";
+    }
+}
+
+void writeCefx(std::ostringstream& o, const ChunkDesc& c) {
+    o << "cefx channel=" << int(c.channel) << "\n";
+    for (const EffectDesc& e : c.effects) {
+        o << "  effect slot=" << e.slot << " type=" << quoted(e.type);
+        writeParams(o, e.type, e.params);
+        o << "\n";
+    }
+}
+
+void writeInstRecords(std::ostringstream& o, const ChunkDesc& c) {
+    for (const GeneratorDesc& g : c.generators) {
+        o << "  gen slot=" << g.slot << " type=" << quoted(g.type) << " level=" << g.level
+          << " pan=" << g.pan << " spread=" << g.spread << " pitch=" << g.pitch;
+        if (!g.params.empty()) {
+            o << " params=" << hex(g.params);
+        }
+        o << "\n";
+    }
+    for (const EffectDesc& e : c.effects) {
+        o << "  fx slot=" << e.slot << " type=" << quoted(e.type) << " aux=" << e.values[0]
+          << " cutoff=" << e.values[1] << " resonance=" << e.values[2] << " unused=" << e.values[3]
+          << " cutdepth=" << e.values[4] << " resdepth=" << e.values[5];
+        writeParams(o, e.type, e.params);
+        o << "\n";
+    }
+    for (const auto& [word, env] : {std::pair{"amp", &c.amp}, std::pair{"pan", &c.pan}}) {
+        if (!env->points.empty()) {
+            o << "  " << word;
+            for (const auto& [ms, level] : env->points) {
+                o << " " << ms << ":" << floatText(level);
+            }
+            o << "\n";
+        }
+    }
+}
+
+void writeInst(std::ostringstream& o, const ChunkDesc& c) {
+    o << "inst name=" << quoted(c.name) << " index=" << c.index << " channel=" << int(c.channel)
+      << " polyphony=" << int(c.polyphony) << " flags=" << int(c.flags)
+      << " sustain=" << int(c.ampSustain) << " pansustain=" << int(c.panSustain)
+      << " bend=" << int(c.bendDepth) << " wheel=" << int(c.wheelDepth) << " lforate=" << c.lfoRate
+      << " lfodest=" << int(c.lfoDestination) << " velmode=" << int(c.velocityMode)
+      << " lfodepth=" << int(c.lfoDepth) << " portamento=" << int(c.portamento) << "\n";
+    if (c.seqLength != -1 || c.seqLoop != 0 || c.seqDuration != 0 ||
+        c.steps != std::array<int32_t, 16>{}) {
+        o << "  seq length=" << c.seqLength << " loop=" << c.seqLoop
+          << " duration=" << c.seqDuration << "\n  steps";
+        for (int32_t s : c.steps) {
+            o << " " << s;
+        }
+        o << "\n";
+    }
+    writeInstRecords(o, c);
+}
+
+void writeRaw(std::ostringstream& o, const ChunkDesc& c) {
+    if (std::all_of(c.tag.begin(), c.tag.end(),
+                    [](char ch) { return ch > ' ' && ch < 127 && ch != '"'; })) {
+        o << "chunk tag=" << quoted(c.tag);
+    } else {
+        o << "chunk taghex=" << hex(vfs::Bytes(c.tag.begin(), c.tag.end()));
+    }
+    o << " hex=" << hex(c.raw) << "\n";
+}
+
 // ---- text parsing ------------------------------------------------------------
+
+using Pairs = std::map<std::string, std::string>;
 
 struct Line {
     int number = 0;
@@ -102,9 +187,22 @@ bool splitWords(const std::string& text, std::vector<std::string>& words) {
     return true;
 }
 
-class Parser {
+// Fills a ConfigDesc line by line: section lines start a chunk, indented
+// detail lines add to the chunk above. Every failure names its line.
+class TextParser {
   public:
-    explicit Parser(std::string& error) : error_(error) {}
+    TextParser(ConfigDesc& out, std::string& error) : out_(out), error_(error) {}
+
+    bool line(const Line& l) {
+        if (l.words.empty()) {
+            return true;
+        }
+        return l.indented ? detail(l) : section(l);
+    }
+
+  private:
+    using SectionHandler = bool (TextParser::*)(const Line&, Pairs&, ChunkDesc&);
+    using DetailHandler = bool (TextParser::*)(const Line&, ChunkDesc&);
 
     bool fail(const Line& l, const std::string& message) {
         error_ = "line " + std::to_string(l.number) + ": " + message;
@@ -141,6 +239,37 @@ class Parser {
         return field(l, t, out, -128, 127);
     }
 
+    // Takes key out of kv into out (range-checked); an absent key leaves out
+    // as it is.
+    template <typename T>
+    bool take(const Line& l, Pairs& kv, const char* key, T& out, int64_t lo, int64_t hi) {
+        const auto it = kv.find(key);
+        if (it == kv.end()) {
+            return true;
+        }
+        const std::string text = it->second;
+        kv.erase(it);
+        return field(l, text, out, lo, hi);
+    }
+    bool take(const Line& l, Pairs& kv, const char* key, int32_t& out) {
+        return take(l, kv, key, out, INT32_MIN, INT32_MAX);
+    }
+    bool take(const Line& l, Pairs& kv, const char* key, uint8_t& out) {
+        return take(l, kv, key, out, 0, 255);
+    }
+    bool take(const Line& l, Pairs& kv, const char* key, int8_t& out) {
+        return take(l, kv, key, out, -128, 127);
+    }
+    bool takeText(Pairs& kv, const char* key, std::string& out) {
+        const auto it = kv.find(key);
+        if (it == kv.end()) {
+            return false;
+        }
+        out = it->second;
+        kv.erase(it);
+        return true;
+    }
+
     bool hexBytes(const Line& l, const std::string& text, vfs::Bytes& out) {
         if (text.size() % 2 != 0) {
             return fail(l, "hex text of odd length");
@@ -159,7 +288,7 @@ class Parser {
     }
 
     // key=value pairs of a line from word `from` on; positional words are refused.
-    bool pairs(const Line& l, size_t from, std::map<std::string, std::string>& out) {
+    bool pairs(const Line& l, size_t from, Pairs& out) {
         for (size_t i = from; i < l.words.size(); ++i) {
             const size_t eq = l.words[i].find('=');
             if (eq == std::string::npos) {
@@ -171,34 +300,283 @@ class Parser {
     }
 
     // Params of a record: hz/res (two integers) or params=hex.
-    bool params(const Line& l, std::map<std::string, std::string>& kv, vfs::Bytes& out) {
-        if (kv.count("params") != 0) {
-            if (!hexBytes(l, kv["params"], out)) {
-                return false;
-            }
-            kv.erase("params");
+    bool params(const Line& l, Pairs& kv, vfs::Bytes& out) {
+        std::string text;
+        if (takeText(kv, "params", text) && !hexBytes(l, text, out)) {
+            return false;
         }
         if (kv.count("hz") != 0 || kv.count("res") != 0) {
             int32_t hz = 0, res = 0;
-            if (!i32(l, kv.count("hz") ? kv["hz"] : "0", hz) ||
-                !i32(l, kv.count("res") ? kv["res"] : "0", res)) {
+            if (!take(l, kv, "hz", hz) || !take(l, kv, "res", res)) {
                 return false;
             }
             out.clear();
-            put32(out, hz);
-            put32(out, res);
-            kv.erase("hz");
-            kv.erase("res");
+            core::ByteWriter w(out);
+            w.i32(hz);
+            w.i32(res);
         }
         return true;
     }
 
-    bool noneLeft(const Line& l, const std::map<std::string, std::string>& kv) {
+    bool noneLeft(const Line& l, const Pairs& kv) {
         return kv.empty() || fail(l, "unknown key '" + kv.begin()->first + "'");
     }
 
-  private:
+    // A list of `count` words after the line's keyword.
+    bool wordCount(const Line& l, size_t count, const char* what) {
+        return l.words.size() == count + 1 || fail(l, what);
+    }
+
+    bool section(const Line& l) {
+        static const struct {
+            const char* word;
+            SectionHandler handler;
+        } kSections[] = {{"head", &TextParser::head},
+                         {"cefx", &TextParser::cefx},
+                         {"inst", &TextParser::inst},
+                         {"chunk", &TextParser::rawChunk}};
+        const std::string& key = l.words[0];
+        Pairs kv;
+        if (!pairs(l, 1, kv)) {
+            return false;
+        }
+        if (key == "config") {
+            chunk_ = nullptr;
+            return take(l, kv, "version", out_.version) && take(l, kv, "reserved", out_.reserved) &&
+                   noneLeft(l, kv);
+        }
+        for (const auto& s : kSections) {
+            if (key == s.word) {
+                out_.chunks.emplace_back();
+                chunk_ = &out_.chunks.back();
+                return (this->*s.handler)(l, kv, *chunk_) && noneLeft(l, kv);
+            }
+        }
+        return fail(l, "unknown section '" + key + "' (head, cefx, inst, chunk, config)");
+    }
+
+    bool head(const Line& l, Pairs& kv, ChunkDesc& c) {
+        c.kind = ChunkDesc::Kind::Head;
+        for (int i = 0; i < 16; ++i) {
+            c.map[i] = static_cast<uint8_t>(i);
+            c.gains[i] = 101;
+            c.ranges[2 * i] = 0;
+            c.ranges[2 * i + 1] = 127;
+        }
+        if (!take(l, kv, "stereo", c.stereo) || !take(l, kv, "channels", c.channels) ||
+            !take(l, kv, "tempo", c.tempo) || !take(l, kv, "version", c.version)) {
+            return false;
+        }
+        std::string v;
+        if (!takeText(kv, "master", v)) {
+            return true;
+        }
+        const size_t comma = v.find(',');
+        if (comma == std::string::npos) {
+            return fail(l, "master=left,right");
+        }
+        return u8(l, v.substr(0, comma), c.masterLeft) && u8(l, v.substr(comma + 1), c.masterRight);
+    }
+
+    bool cefx(const Line& l, Pairs& kv, ChunkDesc& c) {
+        c.kind = ChunkDesc::Kind::Cefx;
+        return take(l, kv, "channel", c.channel);
+    }
+
+    bool inst(const Line& l, Pairs& kv, ChunkDesc& c) {
+        c.kind = ChunkDesc::Kind::Inst;
+        c.channel = -1;
+        c.seqDuration = 0;
+        takeText(kv, "name", c.name);
+        const struct {
+            const char* key;
+            uint8_t* field;
+        } bytes[] = {{"flags", &c.flags},           {"sustain", &c.ampSustain},
+                     {"pansustain", &c.panSustain}, {"bend", &c.bendDepth},
+                     {"wheel", &c.wheelDepth},      {"lfodest", &c.lfoDestination},
+                     {"velmode", &c.velocityMode},  {"lfodepth", &c.lfoDepth},
+                     {"portamento", &c.portamento}};
+        for (const auto& b : bytes) {
+            if (!take(l, kv, b.key, *b.field)) {
+                return false;
+            }
+        }
+        return take(l, kv, "index", c.index) && take(l, kv, "channel", c.channel) &&
+               take(l, kv, "polyphony", c.polyphony) && take(l, kv, "lforate", c.lfoRate, 0, 65535);
+    }
+
+    bool rawChunk(const Line& l, Pairs& kv, ChunkDesc& c) {
+        c.kind = ChunkDesc::Kind::Raw;
+        std::string v;
+        if (takeText(kv, "taghex", v)) {
+            vfs::Bytes tag;
+            if (!hexBytes(l, v, tag) || tag.size() != 4) {
+                return fail(l, "taghex needs four bytes of hex");
+            }
+            c.tag.assign(tag.begin(), tag.end());
+        } else if (!takeText(kv, "tag", c.tag) || c.tag.size() != 4) {
+            return fail(l, "chunk needs tag=XXXX (four characters) or taghex=");
+        }
+        return !takeText(kv, "hex", v) || hexBytes(l, v, c.raw);
+    }
+
+    bool detail(const Line& l) {
+        using Kind = ChunkDesc::Kind;
+        static const struct {
+            Kind kind;
+            const char* word;
+            DetailHandler handler;
+        } kDetails[] = {{Kind::Head, "map", &TextParser::headBytes},
+                        {Kind::Head, "gains", &TextParser::headBytes},
+                        {Kind::Head, "ranges", &TextParser::headRanges},
+                        {Kind::Cefx, "effect", &TextParser::effect},
+                        {Kind::Inst, "fx", &TextParser::effect},
+                        {Kind::Inst, "gen", &TextParser::generator},
+                        {Kind::Inst, "seq", &TextParser::sequencer},
+                        {Kind::Inst, "steps", &TextParser::steps},
+                        {Kind::Inst, "amp", &TextParser::envelope},
+                        {Kind::Inst, "pan", &TextParser::envelope}};
+        if (chunk_ == nullptr) {
+            return fail(l, "indented line outside a section");
+        }
+        for (const auto& d : kDetails) {
+            if (chunk_->kind == d.kind && l.words[0] == d.word) {
+                return (this->*d.handler)(l, *chunk_);
+            }
+        }
+        return fail(l, "'" + l.words[0] + "' does not belong in this section");
+    }
+
+    bool headBytes(const Line& l, ChunkDesc& c) {
+        const bool isMap = l.words[0] == "map";
+        auto& values = isMap ? c.map : c.gains;
+        if (!wordCount(l, 16, isMap ? "map needs 16 values" : "gains needs 16 values")) {
+            return false;
+        }
+        for (size_t i = 0; i < 16; ++i) {
+            if (!u8(l, l.words[i + 1], values[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool headRanges(const Line& l, ChunkDesc& c) {
+        if (!wordCount(l, 16, "ranges needs 16 low-high pairs")) {
+            return false;
+        }
+        for (size_t i = 0; i < 16; ++i) {
+            const std::string& w = l.words[i + 1];
+            const size_t dash = w.find('-', 1);
+            if (dash == std::string::npos) {
+                return fail(l, "range '" + w + "' is not low-high");
+            }
+            if (!u8(l, w.substr(0, dash), c.ranges[2 * i]) ||
+                !u8(l, w.substr(dash + 1), c.ranges[2 * i + 1])) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // "effect" of a cefx section and "fx" of an inst (which adds the six values).
+    bool effect(const Line& l, ChunkDesc& c) {
+        static const char* const kValues[] = {"aux",    "cutoff",   "resonance",
+                                              "unused", "cutdepth", "resdepth"};
+        EffectDesc e;
+        Pairs kv;
+        if (!pairs(l, 1, kv) || !params(l, kv, e.params)) {
+            return false;
+        }
+        for (int i = 0; i < 6 && c.kind == ChunkDesc::Kind::Inst; ++i) {
+            if (!take(l, kv, kValues[i], e.values[i])) {
+                return false;
+            }
+        }
+        if (!take(l, kv, "slot", e.slot)) {
+            return false;
+        }
+        if (!takeText(kv, "type", e.type)) {
+            return fail(l, "effect needs type=");
+        }
+        if (!noneLeft(l, kv)) {
+            return false;
+        }
+        c.effects.push_back(std::move(e));
+        return true;
+    }
+
+    bool generator(const Line& l, ChunkDesc& c) {
+        GeneratorDesc g;
+        Pairs kv;
+        std::string text;
+        if (!pairs(l, 1, kv) || (takeText(kv, "params", text) && !hexBytes(l, text, g.params))) {
+            return false;
+        }
+        if (!take(l, kv, "slot", g.slot) || !take(l, kv, "level", g.level) ||
+            !take(l, kv, "pan", g.pan) || !take(l, kv, "spread", g.spread) ||
+            !take(l, kv, "pitch", g.pitch)) {
+            return false;
+        }
+        if (!takeText(kv, "type", g.type)) {
+            return fail(l, "gen needs type=");
+        }
+        if (!noneLeft(l, kv)) {
+            return false;
+        }
+        c.generators.push_back(std::move(g));
+        return true;
+    }
+
+    bool sequencer(const Line& l, ChunkDesc& c) {
+        c.seqLength = 4;
+        c.seqLoop = 0;
+        c.seqDuration = 10;
+        c.steps.fill(63);  // a steps line below overrides
+        Pairs kv;
+        return pairs(l, 1, kv) && take(l, kv, "length", c.seqLength) &&
+               take(l, kv, "loop", c.seqLoop) && take(l, kv, "duration", c.seqDuration) &&
+               noneLeft(l, kv);
+    }
+
+    bool steps(const Line& l, ChunkDesc& c) {
+        if (!wordCount(l, 16, "steps needs 16 values")) {
+            return false;
+        }
+        for (size_t i = 0; i < 16; ++i) {
+            if (!i32(l, l.words[i + 1], c.steps[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool envelope(const Line& l, ChunkDesc& c) {
+        EnvelopeDesc& env = l.words[0] == "amp" ? c.amp : c.pan;
+        for (size_t i = 1; i < l.words.size(); ++i) {
+            const std::string& w = l.words[i];
+            const size_t colon = w.find(':');
+            if (colon == std::string::npos) {
+                return fail(l, "point '" + w + "' is not ms:level");
+            }
+            int32_t ms = 0;
+            if (!i32(l, w.substr(0, colon), ms)) {
+                return false;
+            }
+            const std::string lv = w.substr(colon + 1);
+            char* end = nullptr;
+            const float level = std::strtof(lv.c_str(), &end);
+            if (lv.empty() || *end != '\0') {
+                return fail(l, "level '" + lv + "' is not a number");
+            }
+            env.points.emplace_back(ms, level);
+        }
+        return true;
+    }
+
+    ConfigDesc& out_;
     std::string& error_;
+    ChunkDesc* chunk_ = nullptr;
 };
 
 }  // namespace
@@ -211,86 +589,16 @@ std::string configToText(const ConfigDesc& config) {
         o << "\n";
         switch (c.kind) {
             case ChunkDesc::Kind::Head:
-                o << "head stereo=" << int(c.stereo) << " channels=" << int(c.channels)
-                  << " tempo=" << int(c.tempo) << " version=" << int(c.version)
-                  << " master=" << int(c.masterLeft) << "," << int(c.masterRight) << "\n  map";
-                for (uint8_t v : c.map) {
-                    o << " " << int(v);
-                }
-                o << "\n  gains";
-                for (uint8_t v : c.gains) {
-                    o << " " << int(v);
-                }
-                o << "\n";
-                if (c.version > 2) {
-                    o << "  ranges";
-                    for (int i = 0; i < 16; ++i) {
-                        o << " " << int(c.ranges[2 * i]) << "-" << int(c.ranges[2 * i + 1]);
-                    }
-                    o << "\n";
-                }
+                writeHead(o, c);
                 break;
             case ChunkDesc::Kind::Cefx:
-                o << "cefx channel=" << int(c.channel) << "\n";
-                for (const EffectDesc& e : c.effects) {
-                    o << "  effect slot=" << e.slot << " type=" << quoted(e.type);
-                    writeParams(o, e.type, e.params);
-                    o << "\n";
-                }
+                writeCefx(o, c);
                 break;
             case ChunkDesc::Kind::Inst:
-                o << "inst name=" << quoted(c.name) << " index=" << c.index
-                  << " channel=" << int(c.channel) << " polyphony=" << int(c.polyphony)
-                  << " flags=" << int(c.flags) << " sustain=" << int(c.ampSustain)
-                  << " pansustain=" << int(c.panSustain) << " bend=" << int(c.bendDepth)
-                  << " wheel=" << int(c.wheelDepth) << " lforate=" << c.lfoRate
-                  << " lfodest=" << int(c.lfoDestination) << " velmode=" << int(c.velocityMode)
-                  << " lfodepth=" << int(c.lfoDepth) << " portamento=" << int(c.portamento) << "\n";
-                if (c.seqLength != -1 || c.seqLoop != 0 || c.seqDuration != 0 ||
-                    c.steps != std::array<int32_t, 16>{}) {
-                    o << "  seq length=" << c.seqLength << " loop=" << c.seqLoop
-                      << " duration=" << c.seqDuration << "\n  steps";
-                    for (int32_t s : c.steps) {
-                        o << " " << s;
-                    }
-                    o << "\n";
-                }
-                for (const GeneratorDesc& g : c.generators) {
-                    o << "  gen slot=" << g.slot << " type=" << quoted(g.type)
-                      << " level=" << g.level << " pan=" << g.pan << " spread=" << g.spread
-                      << " pitch=" << g.pitch;
-                    if (!g.params.empty()) {
-                        o << " params=" << hex(g.params);
-                    }
-                    o << "\n";
-                }
-                for (const EffectDesc& e : c.effects) {
-                    o << "  fx slot=" << e.slot << " type=" << quoted(e.type)
-                      << " aux=" << e.values[0] << " cutoff=" << e.values[1]
-                      << " resonance=" << e.values[2] << " unused=" << e.values[3]
-                      << " cutdepth=" << e.values[4] << " resdepth=" << e.values[5];
-                    writeParams(o, e.type, e.params);
-                    o << "\n";
-                }
-                for (const auto& [word, env] :
-                     {std::pair{"amp", &c.amp}, std::pair{"pan", &c.pan}}) {
-                    if (!env->points.empty()) {
-                        o << "  " << word;
-                        for (const auto& [ms, level] : env->points) {
-                            o << " " << ms << ":" << floatText(level);
-                        }
-                        o << "\n";
-                    }
-                }
+                writeInst(o, c);
                 break;
             case ChunkDesc::Kind::Raw:
-                if (std::all_of(c.tag.begin(), c.tag.end(),
-                                [](char ch) { return ch > ' ' && ch < 127 && ch != '"'; })) {
-                    o << "chunk tag=" << quoted(c.tag);
-                } else {
-                    o << "chunk taghex=" << hex(vfs::Bytes(c.tag.begin(), c.tag.end()));
-                }
-                o << " hex=" << hex(c.raw) << "\n";
+                writeRaw(o, c);
                 break;
         }
     }
@@ -299,267 +607,20 @@ std::string configToText(const ConfigDesc& config) {
 
 bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& error) {
     out = ConfigDesc{};
-    Parser p(error);
+    TextParser parser(out, error);
     std::istringstream in(text);
     std::string raw;
     int number = 0;
-    ChunkDesc* chunk = nullptr;
     while (std::getline(in, raw)) {
         Line l;
         l.number = ++number;
         l.indented = !raw.empty() && (raw[0] == ' ' || raw[0] == '\t');
         if (!splitWords(raw, l.words)) {
-            return p.fail(l, "unterminated quote");
+            error = "line " + std::to_string(l.number) + ": unterminated quote";
+            return false;
         }
-        if (l.words.empty()) {
-            continue;
-        }
-        const std::string& key = l.words[0];
-        std::map<std::string, std::string> kv;
-        if (!l.indented) {
-            if (key == "config") {
-                if (!p.pairs(l, 1, kv)) {
-                    return false;
-                }
-                if ((kv.count("version") && !p.i32(l, kv["version"], out.version)) ||
-                    (kv.count("reserved") && !p.i32(l, kv["reserved"], out.reserved))) {
-                    return false;
-                }
-                kv.erase("version");
-                kv.erase("reserved");
-                if (!p.noneLeft(l, kv)) {
-                    return false;
-                }
-                chunk = nullptr;
-                continue;
-            }
-            out.chunks.emplace_back();
-            chunk = &out.chunks.back();
-            ChunkDesc& c = *chunk;
-            if (!p.pairs(l, 1, kv)) {
-                return false;
-            }
-            auto take = [&kv](const char* k, std::string& v) {
-                auto it = kv.find(k);
-                if (it == kv.end()) {
-                    return false;
-                }
-                v = it->second;
-                kv.erase(it);
-                return true;
-            };
-            std::string v;
-            if (key == "head") {
-                c.kind = ChunkDesc::Kind::Head;
-                for (int i = 0; i < 16; ++i) {
-                    c.map[i] = static_cast<uint8_t>(i);
-                    c.gains[i] = 101;
-                    c.ranges[2 * i] = 0;
-                    c.ranges[2 * i + 1] = 127;
-                }
-                if ((take("stereo", v) && !p.u8(l, v, c.stereo)) ||
-                    (take("channels", v) && !p.s8(l, v, c.channels)) ||
-                    (take("tempo", v) && !p.u8(l, v, c.tempo)) ||
-                    (take("version", v) && !p.u8(l, v, c.version))) {
-                    return false;
-                }
-                if (take("master", v)) {
-                    const size_t comma = v.find(',');
-                    if (comma == std::string::npos || !p.u8(l, v.substr(0, comma), c.masterLeft) ||
-                        !p.u8(l, v.substr(comma + 1), c.masterRight)) {
-                        return comma == std::string::npos ? p.fail(l, "master=left,right") : false;
-                    }
-                }
-            } else if (key == "cefx") {
-                c.kind = ChunkDesc::Kind::Cefx;
-                if (take("channel", v) && !p.s8(l, v, c.channel)) {
-                    return false;
-                }
-            } else if (key == "inst") {
-                c.kind = ChunkDesc::Kind::Inst;
-                c.channel = -1;
-                c.seqDuration = 0;
-                take("name", c.name);
-                const struct {
-                    const char* key;
-                    uint8_t* field;
-                } bytes[] = {{"flags", &c.flags},           {"sustain", &c.ampSustain},
-                             {"pansustain", &c.panSustain}, {"bend", &c.bendDepth},
-                             {"wheel", &c.wheelDepth},      {"lfodest", &c.lfoDestination},
-                             {"velmode", &c.velocityMode},  {"lfodepth", &c.lfoDepth},
-                             {"portamento", &c.portamento}};
-                for (const auto& b : bytes) {
-                    if (take(b.key, v) && !p.u8(l, v, *b.field)) {
-                        return false;
-                    }
-                }
-                if ((take("index", v) && !p.i32(l, v, c.index)) ||
-                    (take("channel", v) && !p.s8(l, v, c.channel)) ||
-                    (take("polyphony", v) && !p.s8(l, v, c.polyphony)) ||
-                    (take("lforate", v) && !p.field(l, v, c.lfoRate, 0, 65535))) {
-                    return false;
-                }
-            } else if (key == "chunk") {
-                c.kind = ChunkDesc::Kind::Raw;
-                if (take("taghex", v)) {
-                    vfs::Bytes tag;
-                    if (!p.hexBytes(l, v, tag) || tag.size() != 4) {
-                        return p.fail(l, "taghex needs four bytes of hex");
-                    }
-                    c.tag.assign(tag.begin(), tag.end());
-                } else if (!take("tag", c.tag) || c.tag.size() != 4) {
-                    return p.fail(l, "chunk needs tag=XXXX (four characters) or taghex=");
-                }
-                if (take("hex", v) && !p.hexBytes(l, v, c.raw)) {
-                    return false;
-                }
-            } else {
-                return p.fail(l, "unknown section '" + key + "' (head, cefx, inst, chunk, config)");
-            }
-            if (!p.noneLeft(l, kv)) {
-                return false;
-            }
-            continue;
-        }
-
-        // Indented lines belong to the chunk above.
-        if (chunk == nullptr) {
-            return p.fail(l, "indented line outside a section");
-        }
-        ChunkDesc& c = *chunk;
-        const size_t n = l.words.size() - 1;
-        if (c.kind == ChunkDesc::Kind::Head && (key == "map" || key == "gains")) {
-            auto& arr = key == "map" ? c.map : c.gains;
-            if (n != 16) {
-                return p.fail(l, key + " needs 16 values");
-            }
-            for (size_t i = 0; i < 16; ++i) {
-                if (!p.u8(l, l.words[i + 1], arr[i])) {
-                    return false;
-                }
-            }
-        } else if (c.kind == ChunkDesc::Kind::Head && key == "ranges") {
-            if (n != 16) {
-                return p.fail(l, "ranges needs 16 low-high pairs");
-            }
-            for (size_t i = 0; i < 16; ++i) {
-                const std::string& w = l.words[i + 1];
-                const size_t dash = w.find('-', 1);
-                if (dash == std::string::npos) {
-                    return p.fail(l, "range '" + w + "' is not low-high");
-                }
-                if (!p.u8(l, w.substr(0, dash), c.ranges[2 * i]) ||
-                    !p.u8(l, w.substr(dash + 1), c.ranges[2 * i + 1])) {
-                    return false;
-                }
-            }
-        } else if ((c.kind == ChunkDesc::Kind::Cefx && key == "effect") ||
-                   (c.kind == ChunkDesc::Kind::Inst && key == "fx")) {
-            EffectDesc e;
-            if (!p.pairs(l, 1, kv) || !p.params(l, kv, e.params)) {
-                return false;
-            }
-            const char* keys[] = {"aux", "cutoff", "resonance", "unused", "cutdepth", "resdepth"};
-            for (int i = 0; i < 6; ++i) {
-                if (c.kind == ChunkDesc::Kind::Inst && kv.count(keys[i]) != 0) {
-                    if (!p.i32(l, kv[keys[i]], e.values[i])) {
-                        return false;
-                    }
-                    kv.erase(keys[i]);
-                }
-            }
-            if (kv.count("slot") != 0 && !p.i32(l, kv["slot"], e.slot)) {
-                return false;
-            }
-            if (kv.count("type") == 0) {
-                return p.fail(l, "effect needs type=");
-            }
-            e.type = kv["type"];
-            kv.erase("slot");
-            kv.erase("type");
-            if (!p.noneLeft(l, kv)) {
-                return false;
-            }
-            c.effects.push_back(std::move(e));
-        } else if (c.kind == ChunkDesc::Kind::Inst && key == "gen") {
-            GeneratorDesc g;
-            if (!p.pairs(l, 1, kv)) {
-                return false;
-            }
-            if (kv.count("params") != 0 && !p.hexBytes(l, kv["params"], g.params)) {
-                return false;
-            }
-            const struct {
-                const char* key;
-                int32_t* field;
-            } fields[] = {{"slot", &g.slot},
-                          {"level", &g.level},
-                          {"pan", &g.pan},
-                          {"spread", &g.spread},
-                          {"pitch", &g.pitch}};
-            for (const auto& f : fields) {
-                if (kv.count(f.key) != 0 && !p.i32(l, kv[f.key], *f.field)) {
-                    return false;
-                }
-                kv.erase(f.key);
-            }
-            if (kv.count("type") == 0) {
-                return p.fail(l, "gen needs type=");
-            }
-            g.type = kv["type"];
-            kv.erase("type");
-            kv.erase("params");
-            if (!p.noneLeft(l, kv)) {
-                return false;
-            }
-            c.generators.push_back(std::move(g));
-        } else if (c.kind == ChunkDesc::Kind::Inst && key == "seq") {
-            c.seqLength = 4;
-            c.seqLoop = 0;
-            c.seqDuration = 10;
-            c.steps.fill(63);  // a steps line below overrides
-            if (!p.pairs(l, 1, kv) ||
-                (kv.count("length") && !p.i32(l, kv["length"], c.seqLength)) ||
-                (kv.count("loop") && !p.i32(l, kv["loop"], c.seqLoop)) ||
-                (kv.count("duration") && !p.i32(l, kv["duration"], c.seqDuration))) {
-                return false;
-            }
-            kv.erase("length");
-            kv.erase("loop");
-            kv.erase("duration");
-            if (!p.noneLeft(l, kv)) {
-                return false;
-            }
-        } else if (c.kind == ChunkDesc::Kind::Inst && key == "steps") {
-            if (n != 16) {
-                return p.fail(l, "steps needs 16 values");
-            }
-            for (size_t i = 0; i < 16; ++i) {
-                if (!p.i32(l, l.words[i + 1], c.steps[i])) {
-                    return false;
-                }
-            }
-        } else if (c.kind == ChunkDesc::Kind::Inst && (key == "amp" || key == "pan")) {
-            EnvelopeDesc& env = key == "amp" ? c.amp : c.pan;
-            for (size_t i = 1; i < l.words.size(); ++i) {
-                const std::string& w = l.words[i];
-                const size_t colon = w.find(':');
-                int32_t ms = 0;
-                if (colon == std::string::npos || !p.i32(l, w.substr(0, colon), ms)) {
-                    return colon == std::string::npos
-                               ? p.fail(l, "point '" + w + "' is not ms:level")
-                               : false;
-                }
-                const std::string lv = w.substr(colon + 1);
-                char* end = nullptr;
-                const float level = std::strtof(lv.c_str(), &end);
-                if (lv.empty() || *end != '\0') {
-                    return p.fail(l, "level '" + lv + "' is not a number");
-                }
-                env.points.emplace_back(ms, level);
-            }
-        } else {
-            return p.fail(l, "'" + key + "' does not belong in this section");
+        if (!parser.line(l)) {
+            return false;
         }
     }
     return true;

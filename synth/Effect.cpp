@@ -5,24 +5,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/ByteReader.h"
+#include "core/ByteWriter.h"
+
 namespace kvx::synth {
 
 namespace {
 
 const char* const kNames[] = {"eLPF", "eMoogVCF"};
-
-int32_t readInt(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 |
-                                static_cast<uint32_t>(p[3]) << 24);
-}
-
-void writeInt(uint8_t* p, int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<uint8_t>(u >> (8 * i));
-    }
-}
 
 // Resets a channel (lane) whose state ran away, and flushes one that decayed
 // to nearly nothing (far below what a 16-bit sample can show).
@@ -43,15 +33,18 @@ void Filter::setModulated(int, int cutoffHundreds, int resonance) {
 }
 
 void Filter::getParameters(uint8_t* out) const {
-    writeInt(out, cutoff_);
-    writeInt(out + 4, resonance_);
+    core::storeI32(out, cutoff_);
+    core::storeI32(out + 4, resonance_);
 }
 
 void Filter::setParameters(const uint8_t* block, int size) {
     if (block == nullptr || size < 8) {
         return;
     }
-    set(readInt(block), readInt(block + 4));
+    core::ByteReader r(block, static_cast<size_t>(size));
+    const int32_t cutoff = r.i32();
+    const int32_t resonance = r.i32();
+    set(cutoff, resonance);
 }
 
 void Filter::set(int64_t cutoffHz, int64_t resonance) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/ByteReader.h"
+#include "core/ByteWriter.h"
 
 namespace kvx::synth {
 
@@ -20,11 +21,6 @@ struct TimedMessage {
     uint32_t micros = 0;  // tempo only
     uint8_t status = 0, data1 = 0, data2 = 0;
 };
-
-uint32_t be32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-           static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
 
 int dataBytes(uint8_t status) {
     const int kind = status & 0xF0;
@@ -65,8 +61,8 @@ bool readTrack(const uint8_t* d, size_t size, int track, std::vector<TimedMessag
                 m.track = track;
                 m.order = order++;
                 m.tempo = true;
-                m.micros = static_cast<uint32_t>(d[pos]) << 16 |
-                           static_cast<uint32_t>(d[pos + 1]) << 8 | d[pos + 2];
+                ByteReader tempo(d + pos, length);
+                m.micros = tempo.be24();
                 out.push_back(m);
             }
             pos += length;
@@ -122,48 +118,73 @@ bool readTrack(const uint8_t* d, size_t size, int track, std::vector<TimedMessag
     return true;
 }
 
-}  // namespace
+// The header chunk: format, track count and time division.
+struct MidiHeader {
+    int format = 0;
+    int tracks = 0;
+    int division = 0;
+};
 
-bool importMidi(const vfs::Bytes& bytes, std::vector<SongEvent>& events, std::string& error) {
-    events.clear();
-    const uint8_t* d = bytes.data();
-    if (bytes.size() < 14 || std::memcmp(d, "MThd", 4) != 0 || be32(d + 4) < 6 ||
-        be32(d + 4) > bytes.size() - 8) {
+bool readHeader(ByteReader& r, MidiHeader& h, std::string& error) {
+    const uint8_t* magic = r.bytes(4);
+    const uint32_t length = r.be32();
+    if (!r.ok() || std::memcmp(magic, "MThd", 4) != 0 || length < 6 || length > r.remaining()) {
         error = "not a Standard MIDI File (no MThd header)";
         return false;
     }
-    const int format = d[8] << 8 | d[9];
-    const int tracks = d[10] << 8 | d[11];
-    const int division = d[12] << 8 | d[13];
-    if (format > 1) {
-        error = "MIDI format " + std::to_string(format) + " is not supported (0 and 1 are)";
+    const size_t end = r.position() + length;
+    h.format = r.be16();
+    h.tracks = r.be16();
+    h.division = r.be16();
+    r.seek(static_cast<int64_t>(end));
+    if (h.format > 1) {
+        error = "MIDI format " + std::to_string(h.format) + " is not supported (0 and 1 are)";
         return false;
     }
-    if (division == 0) {
+    if (h.division == 0) {
         error = "time division of 0";
         return false;
     }
-    std::vector<TimedMessage> messages;
-    size_t pos = 8 + be32(d + 4);
+    return true;
+}
+
+// Every MTrk chunk's messages; chunks of other types are skipped.
+bool readTracks(ByteReader& r, int tracks, std::vector<TimedMessage>& messages,
+                std::string& error) {
     int found = 0;
-    while (found < tracks && bytes.size() - pos >= 8) {
-        const uint32_t length = be32(d + pos + 4);
-        if (length > bytes.size() - pos - 8) {
+    while (found < tracks && r.remaining() >= 8) {
+        const uint8_t* type = r.bytes(4);
+        const uint32_t length = r.be32();
+        const uint8_t* body = r.bytes(static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX)));
+        if (body == nullptr) {
             error = "track " + std::to_string(found) + " runs past the end of the file";
             return false;
         }
-        if (std::memcmp(d + pos, "MTrk", 4) == 0) {
-            if (!readTrack(d + pos + 8, length, found, messages, error)) {
+        if (std::memcmp(type, "MTrk", 4) == 0) {
+            if (!readTrack(body, length, found, messages, error)) {
                 return false;
             }
             ++found;
         }
-        pos += 8 + length;  // chunks of other types are skipped
     }
     if (found < tracks) {
         error = "file holds " + std::to_string(found) + " of " + std::to_string(tracks) + " tracks";
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool importMidi(const vfs::Bytes& bytes, std::vector<SongEvent>& events, std::string& error) {
+    events.clear();
+    ByteReader r(bytes.data(), bytes.size());
+    MidiHeader header;
+    std::vector<TimedMessage> messages;
+    if (!readHeader(r, header, error) || !readTracks(r, header.tracks, messages, error)) {
+        return false;
+    }
+    const int division = header.division;
     std::stable_sort(messages.begin(), messages.end(),
                      [](const TimedMessage& a, const TimedMessage& b) {
                          if (a.tick != b.tick) {
@@ -209,8 +230,9 @@ vfs::Bytes makeMidi(const std::vector<SongEvent>& tickEvents, uint32_t microsPer
         track.insert(track.end(), data.begin(), data.end());
     };
     track.push_back(0);
-    meta(0x51, {static_cast<uint8_t>(microsPerBeat >> 16), static_cast<uint8_t>(microsPerBeat >> 8),
-                static_cast<uint8_t>(microsPerBeat)});
+    vfs::Bytes tempo;
+    core::ByteWriter(tempo).be24(microsPerBeat);
+    meta(0x51, {tempo[0], tempo[1], tempo[2]});
     int32_t last = 0;
     uint8_t running = 0;
     for (const SongEvent& e : tickEvents) {
@@ -228,32 +250,16 @@ vfs::Bytes makeMidi(const std::vector<SongEvent>& tickEvents, uint32_t microsPer
     track.push_back(0);
     meta(0x2F, {});
 
-    const auto len = static_cast<uint32_t>(track.size());
-    const uint8_t header[] = {'M',
-                              'T',
-                              'h',
-                              'd',
-                              0,
-                              0,
-                              0,
-                              6,
-                              0,
-                              static_cast<uint8_t>(format),
-                              0,
-                              1,
-                              0x01,
-                              0xE0,
-                              'M',
-                              'T',
-                              'r',
-                              'k',
-                              static_cast<uint8_t>(len >> 24),
-                              static_cast<uint8_t>(len >> 16),
-                              static_cast<uint8_t>(len >> 8),
-                              static_cast<uint8_t>(len)};
-    vfs::Bytes out(sizeof header + track.size());
-    std::memcpy(out.data(), header, sizeof header);
-    std::memcpy(out.data() + sizeof header, track.data(), track.size());
+    vfs::Bytes out;
+    core::ByteWriter w(out);
+    w.bytes(reinterpret_cast<const uint8_t*>("MThd"), 4);
+    w.be32(6);
+    w.be16(static_cast<uint16_t>(format));
+    w.be16(1);    // one track
+    w.be16(480);  // ticks per beat
+    w.bytes(reinterpret_cast<const uint8_t*>("MTrk"), 4);
+    w.be32(static_cast<uint32_t>(track.size()));
+    w.bytes(track);
     return out;
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "core/ByteWriter.h"
+
 namespace kvx::synth {
 
 namespace {
@@ -12,13 +14,13 @@ constexpr char kMagic[] = "kvx::song";
 constexpr size_t kHeader = 15;
 }  // namespace
 
-bool readVlq(const uint8_t* data, size_t size, size_t& pos, uint32_t& value) {
+bool readVlq(core::ByteReader& r, uint32_t& value) {
     value = 0;
     for (int i = 0; i < 4; ++i) {
-        if (pos >= size) {
+        const uint8_t b = r.u8();
+        if (!r.ok()) {
             return false;
         }
-        const uint8_t b = data[pos++];
         value = (value << 7) | (b & 0x7Fu);
         if ((b & 0x80) == 0) {
             return true;
@@ -27,14 +29,25 @@ bool readVlq(const uint8_t* data, size_t size, size_t& pos, uint32_t& value) {
     return false;
 }
 
-void writeVlq(vfs::Bytes& out, uint32_t value) {
+bool readVlq(const uint8_t* data, size_t size, size_t& pos, uint32_t& value) {
+    core::ByteReader r(data, size);
+    if (!r.seek(static_cast<int64_t>(pos))) {
+        return false;
+    }
+    const bool ok = readVlq(r, value);
+    pos = r.position();
+    return ok;
+}
+
+void writeVlq(vfs::Bytes& out, uint32_t value, int length) {
     value &= 0x0FFFFFFFu;
+    length = std::min(length, 4);
     uint8_t tmp[4];
     int n = 0;
     do {
         tmp[n++] = static_cast<uint8_t>(value & 0x7F);
         value >>= 7;
-    } while (value != 0 && n < 4);
+    } while ((value != 0 || n < length) && n < 4);
     while (n > 0) {
         --n;
         out.push_back(static_cast<uint8_t>(tmp[n] | (n > 0 ? 0x80 : 0)));
@@ -46,23 +59,27 @@ bool Song::parse(const uint8_t* data, size_t size) {
     if (data == nullptr || size < kHeader || std::memcmp(data, kMagic, 9) != 0) {
         return false;
     }
-    const uint32_t count = static_cast<uint32_t>(data[11]) | static_cast<uint32_t>(data[12]) << 8 |
-                           static_cast<uint32_t>(data[13]) << 16 |
-                           static_cast<uint32_t>(data[14]) << 24;
+    core::ByteReader r(data, size);
+    r.skip(11);
+    const uint32_t count = r.u32();
     // An event takes at least four bytes, so this bounds the allocation.
-    const size_t fits = (size - kHeader) / 4;
-    events_.reserve(std::min<size_t>(count, fits));
-    size_t pos = kHeader;
+    events_.reserve(std::min<size_t>(count, r.remaining() / 4));
     int64_t time = 0;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t delta = 0;
-        if (!readVlq(data, size, pos, delta) || size - pos < 3) {
+        if (!readVlq(r, delta)) {
+            break;
+        }
+        SongEvent e;
+        e.status = r.u8();
+        e.data1 = r.u8();
+        e.data2 = r.u8();
+        if (!r.ok()) {
             break;
         }
         time = std::min<int64_t>(time + delta, std::numeric_limits<int32_t>::max());
-        events_.push_back(
-            SongEvent{static_cast<int32_t>(time), data[pos], data[pos + 1], data[pos + 2]});
-        pos += 3;
+        e.time = static_cast<int32_t>(time);
+        events_.push_back(e);
     }
     return true;
 }
@@ -79,12 +96,9 @@ void Song::advance(uint32_t ms) {
 
 vfs::Bytes writeSong(const std::vector<SongEvent>& events) {
     vfs::Bytes out(kMagic, kMagic + 9);
-    out.push_back(0);
-    out.push_back(0);
-    const auto n = static_cast<uint32_t>(events.size());
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(n >> (8 * i)));
-    }
+    core::ByteWriter w(out);
+    w.zeros(2);
+    w.u32(static_cast<uint32_t>(events.size()));
     int64_t last = 0;
     for (const SongEvent& e : events) {
         const int64_t delta = std::max<int64_t>(0, e.time - last);

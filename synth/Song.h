@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ByteReader.h"
 #include "vfs/Vfs.h"
 
 namespace kvx::synth {
@@ -66,9 +67,12 @@ class Song {
 // Serialises events (absolute times, ascending) into a song file.
 vfs::Bytes writeSong(const std::vector<SongEvent>& events);
 
-// Reads one variable-length quantity of at most four bytes at pos. Returns
-// false when the bytes end or a fourth byte still has its top bit set.
+// Reads one variable-length quantity of at most four bytes. Returns false
+// when the bytes end or a fourth byte still has its top bit set.
+bool readVlq(core::ByteReader& r, uint32_t& value);
 bool readVlq(const uint8_t* data, size_t size, size_t& pos, uint32_t& value);
-void writeVlq(vfs::Bytes& out, uint32_t value);
+// Writes value (28 bits at most) in the fewest bytes, or in `length` bytes
+// (1..4) when that is more: leading bytes of 0x80 add nothing to the value.
+void writeVlq(vfs::Bytes& out, uint32_t value, int length = 0);
 
 }  // namespace kvx::synth

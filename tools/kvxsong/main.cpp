@@ -12,23 +12,32 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "synth/MidiImport.h"
 #include "synth/Song.h"
+#include "vfs/FileIo.h"
 
 namespace {
 
 using kvx::vfs::Bytes;
 
 bool readFile(const std::string& path, Bytes& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
+    std::optional<Bytes> bytes = kvx::vfs::readFile(path);
+    if (!bytes) {
         std::cerr << "kvxsong: cannot open " << path << "\n";
         return false;
     }
-    out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    out = std::move(*bytes);
+    return true;
+}
+
+bool writeFile(const std::string& path, const Bytes& data) {
+    if (!kvx::vfs::writeFile(path, data)) {
+        std::cerr << "kvxsong: cannot write " << path << "\n";
+        return false;
+    }
     return true;
 }
 
@@ -64,11 +73,7 @@ int fromMidi(const std::string& in, const std::string& out) {
         std::cerr << "kvxsong: " << in << ": " << error << "\n";
         return 1;
     }
-    const Bytes song = kvx::synth::writeSong(events);
-    std::ofstream f(out, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
-    if (!f) {
-        std::cerr << "kvxsong: cannot write " << out << "\n";
+    if (!writeFile(out, kvx::synth::writeSong(events))) {
         return 1;
     }
     std::cerr << "kvxsong: " << events.size() << " events, "
@@ -115,14 +120,7 @@ int fromText(const std::string& in, const std::string& out) {
         events.push_back({static_cast<int32_t>(time), static_cast<uint8_t>(0x80 + 16 * k + channel),
                           static_cast<uint8_t>(d1), static_cast<uint8_t>(d2)});
     }
-    const Bytes song = kvx::synth::writeSong(events);
-    std::ofstream o(out, std::ios::binary);
-    o.write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
-    if (!o) {
-        std::cerr << "kvxsong: cannot write " << out << "\n";
-        return 1;
-    }
-    return 0;
+    return writeFile(out, kvx::synth::writeSong(events)) ? 0 : 1;
 }
 
 int dump(const std::string& in) {
@@ -135,9 +133,9 @@ int dump(const std::string& in) {
         std::cerr << "kvxsong: " << in << " is not a song (no kvx::song magic)\n";
         return 1;
     }
-    const uint32_t declared = bytes.size() >= 15 ? (bytes[11] | bytes[12] << 8 | bytes[13] << 16 |
-                                                    static_cast<uint32_t>(bytes[14]) << 24)
-                                                 : 0;
+    kvx::core::ByteReader header(bytes.data(), bytes.size());
+    header.skip(11);
+    const uint32_t declared = header.u32();
     std::printf("# %zu events (header says %u)\n# time_ms channel message data1 data2\n",
                 song.events().size(), declared);
     for (const auto& e : song.events()) {

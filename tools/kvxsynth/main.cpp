@@ -12,13 +12,13 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <optional>
 
 #include "synth/ConfigText.h"
 #include "synth/Player.h"
 #include "synth/WavWriter.h"
+#include "vfs/FileIo.h"
 
 namespace {
 
@@ -27,19 +27,17 @@ using kvx::vfs::Bytes;
 constexpr double kMaxSeconds = 6 * 3600.0;
 
 bool readFile(const std::string& path, Bytes& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
+    std::optional<Bytes> bytes = kvx::vfs::readFile(path);
+    if (!bytes) {
         std::cerr << "kvxsynth: cannot open " << path << "\n";
         return false;
     }
-    out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    out = std::move(*bytes);
     return true;
 }
 
 bool writeFile(const std::string& path, const Bytes& data) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (!f) {
+    if (!kvx::vfs::writeFile(path, data)) {
         std::cerr << "kvxsynth: cannot write " << path << "\n";
         return false;
     }
