@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "core/ByteReader.h"
 #include "core/ByteWriter.h"
@@ -216,7 +217,7 @@ struct FilterKernels {
     }
 
     // Up to four filters of each type per kernel call.
-    static void run(Filter* const* f, const int* types, float* const* b, int n, int count) {
+    static void run(Filter* const* f, const EffectType* types, float* const* b, int n, int count) {
         if (n == 0) {
             return;
         }
@@ -226,7 +227,7 @@ struct FilterKernels {
         float* mb[kMaxBatch];
         int nl = 0, nm = 0;
         for (int j = 0; j < n && j < kMaxBatch; ++j) {
-            if (types[j] == 0) {
+            if (types[j] == EffectType::Lpf) {
                 lf[nl] = static_cast<Lpf*>(f[j]);
                 lb[nl++] = b[j];
             } else {
@@ -258,14 +259,14 @@ void MoogVcf::finishBlock() {
     sanitize(s_);
 }
 
-void processEffects(Effect* const* effects, const int* types, float* const* buffers, int n,
+void processEffects(Effect* const* effects, const EffectType* types, float* const* buffers, int n,
                     int count) {
     Filter* filters[kMaxBatch];
-    int filterTypes[kMaxBatch];
+    EffectType filterTypes[kMaxBatch];
     float* filterBuffers[kMaxBatch];
     int k = 0;
     for (int j = 0; j < n && j < kMaxBatch; ++j) {
-        if (types[j] == 0 || types[j] == 1) {
+        if (types[j] == EffectType::Lpf || types[j] == EffectType::MoogVcf) {
             filters[k] = static_cast<Filter*>(effects[j]);
             filterTypes[k] = types[j];
             filterBuffers[k++] = buffers[j];
@@ -278,35 +279,36 @@ void processEffects(Effect* const* effects, const int* types, float* const* buff
 
 void Lpf::process(float* buffer, int count) {
     Filter* self = this;
-    const int type = 0;
+    const EffectType type = EffectType::Lpf;
     FilterKernels::run(&self, &type, &buffer, 1, count);
 }
 
 void MoogVcf::process(float* buffer, int count) {
     Filter* self = this;
-    const int type = 1;
+    const EffectType type = EffectType::MoogVcf;
     FilterKernels::run(&self, &type, &buffer, 1, count);
 }
 
-int effectTypeByName(std::string_view name) {
-    for (int i = 0; i < 2; ++i) {
-        if (name == kNames[i]) {
-            return i;
+std::optional<EffectType> effectTypeByName(std::string_view name) {
+    for (EffectType type : {EffectType::Lpf, EffectType::MoogVcf}) {
+        if (name == effectTypeName(type)) {
+            return type;
         }
     }
-    return -1;
+    return std::nullopt;
 }
 
-const char* effectTypeName(int type) {
-    return type >= 0 && type < 2 ? kNames[type] : "";
+const char* effectTypeName(EffectType type) {
+    const auto i = static_cast<size_t>(type);
+    return i < std::size(kNames) ? kNames[i] : "";
 }
 
-std::unique_ptr<Effect> makeEffect(int type, const Settings& settings) {
-    if (type == 0) {
-        return std::make_unique<Lpf>(settings);
-    }
-    if (type == 1) {
-        return std::make_unique<MoogVcf>(settings);
+std::unique_ptr<Effect> makeEffect(EffectType type, const Settings& settings) {
+    switch (type) {
+        case EffectType::Lpf:
+            return std::make_unique<Lpf>(settings);
+        case EffectType::MoogVcf:
+            return std::make_unique<MoogVcf>(settings);
     }
     return nullptr;
 }

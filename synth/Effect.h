@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "synth/Tables.h"
@@ -121,18 +122,22 @@ class MoogVcf final : public Filter {
     State s_;
 };
 
+// The type numbers are those of the registration order.
+enum class EffectType : uint8_t { Lpf = 0, MoogVcf = 1 };
+
 // Runs n effects, effect j over buffers[j] (all of one block size), with
 // the same result as calling process() on each in turn. The buffers must be
 // distinct. Each filter's feedback makes its samples a long chain of
 // dependent operations; stepping several filters side by side lets the CPU
-// overlap their chains. types[j] is the effect's type number (0 eLPF,
-// 1 eMoogVCF). n is at most kMaxBatch per call.
+// overlap their chains. types[j] is the type effect j was made with. n is at
+// most kMaxBatch per call.
 constexpr int kMaxBatch = 16;
-void processEffects(Effect* const* effects, const int* types, float* const* buffers, int n,
+void processEffects(Effect* const* effects, const EffectType* types, float* const* buffers, int n,
                     int count);
 
-int effectTypeByName(std::string_view name);
-const char* effectTypeName(int type);
-std::unique_ptr<Effect> makeEffect(int type, const Settings& settings);
+// The type of a registered effect name ("eLPF", "eMoogVCF"), or nothing.
+std::optional<EffectType> effectTypeByName(std::string_view name);
+const char* effectTypeName(EffectType type);
+std::unique_ptr<Effect> makeEffect(EffectType type, const Settings& settings);
 
 }  // namespace kvx::synth

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace kvx::synth {
 
@@ -348,20 +349,21 @@ void panGains(int pan, float& left, float& right) {
     }
 }
 
-int generatorTypeByName(std::string_view name) {
-    for (int i = 0; i < 5; ++i) {
-        if (name == kNames[i]) {
-            return i;
+std::optional<GeneratorType> generatorTypeByName(std::string_view name) {
+    for (GeneratorType type : kGeneratorTypes) {
+        if (name == generatorTypeName(type)) {
+            return type;
         }
     }
-    return -1;
+    return std::nullopt;
 }
 
-const char* generatorTypeName(int type) {
-    return type >= 0 && type < 5 ? kNames[type] : "";
+const char* generatorTypeName(GeneratorType type) {
+    const auto i = static_cast<size_t>(type);
+    return i < std::size(kNames) ? kNames[i] : "";
 }
 
-void renderGenerators(int type, Generator* const* generators, float* const* buffers,
+void renderGenerators(GeneratorType type, Generator* const* generators, float* const* buffers,
                       const float* frequencies, int n, int count) {
     // Batches of at most kBatch; a batch is one type, so one loop.
     for (int start = 0; start < n; start += kBatch) {
@@ -369,7 +371,7 @@ void renderGenerators(int type, Generator* const* generators, float* const* buff
         Generator* const* g = generators + start;
         float* const* b = buffers + start;
         const float* f = frequencies + start;
-        switch (static_cast<GeneratorType>(type)) {
+        switch (type) {
             case GeneratorType::Sine:
                 Oscillator<GeneratorType::Sine>::renderBatch(g, b, f, m, count);
                 break;
@@ -391,8 +393,8 @@ void renderGenerators(int type, Generator* const* generators, float* const* buff
     }
 }
 
-std::unique_ptr<Generator> makeGenerator(int type, const Settings& settings) {
-    switch (static_cast<GeneratorType>(type)) {
+std::unique_ptr<Generator> makeGenerator(GeneratorType type, const Settings& settings) {
+    switch (type) {
         case GeneratorType::Sine:
             return std::make_unique<Oscillator<GeneratorType::Sine>>(settings);
         case GeneratorType::Square:

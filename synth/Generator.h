@@ -10,7 +10,9 @@
 // used only by the music thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "synth/Tables.h"
@@ -31,18 +33,22 @@ class Generator {
     virtual void setGains(float left, float right) = 0;
 };
 
-enum class GeneratorType { Sine = 0, Square = 1, Noise = 2, Saw = 3, Triangle = 4 };
+// The type numbers are those of the registration order.
+enum class GeneratorType : uint8_t { Sine = 0, Square = 1, Noise = 2, Saw = 3, Triangle = 4 };
+constexpr GeneratorType kGeneratorTypes[] = {GeneratorType::Sine, GeneratorType::Square,
+                                             GeneratorType::Noise, GeneratorType::Saw,
+                                             GeneratorType::Triangle};
 
-// The type number of a registered generator name, or -1.
-int generatorTypeByName(std::string_view name);
-const char* generatorTypeName(int type);
+// The type of a registered generator name ("gSine" ...), or nothing.
+std::optional<GeneratorType> generatorTypeByName(std::string_view name);
+const char* generatorTypeName(GeneratorType type);
 // A new generator of the type, reading the stereo flag from settings.
-std::unique_ptr<Generator> makeGenerator(int type, const Settings& settings);
+std::unique_ptr<Generator> makeGenerator(GeneratorType type, const Settings& settings);
 
 // render() of n generators that were all made with `type`, generator j into
 // buffers[j] at frequencies[j]; the same result as rendering them one by one,
 // computed side by side.
-void renderGenerators(int type, Generator* const* generators, float* const* buffers,
+void renderGenerators(GeneratorType type, Generator* const* generators, float* const* buffers,
                       const float* frequencies, int n, int count);
 
 // Left and right pan gains of a pan value: left = right = 1, the opposite

@@ -47,8 +47,8 @@ Instrument::Instrument(const Settings& settings) : settings_(&settings) {
     effects.reserve(kMaxSlots);
 }
 
-void Instrument::setGenerator(int slot, int type, int32_t level, int32_t pan, int32_t spread,
-                              int32_t pitch) {
+void Instrument::setGenerator(int slot, GeneratorType type, int32_t level, int32_t pan,
+                              int32_t spread, int32_t pitch) {
     slot = std::clamp(slot, 0, kMaxSlots - 1);
     if (static_cast<int>(generators.size()) <= slot) {
         generators.resize(static_cast<size_t>(slot) + 1);
@@ -62,7 +62,7 @@ void Instrument::setGenerator(int slot, int type, int32_t level, int32_t pan, in
     }
 }
 
-EffectSlot* Instrument::setEffect(int slot, int type) {
+EffectSlot* Instrument::setEffect(int slot, EffectType type) {
     slot = std::clamp(slot, 0, kMaxSlots - 1);
     if (static_cast<int>(effects.size()) <= slot) {
         effects.resize(static_cast<size_t>(slot) + 1);
@@ -86,7 +86,7 @@ void runGeneratorJobs(const GeneratorJob* jobs, int n, int count) {
     float* buffers[kGeneratorBatch];
     float frequencies[kGeneratorBatch];
     for (int slot = 0; slot < kEnabledSlots; ++slot) {
-        for (int type = 0; type < 5; ++type) {
+        for (GeneratorType type : kGeneratorTypes) {
             int m = 0;
             for (int j = 0; j < n; ++j) {
                 if (jobs[j].slot != slot || jobs[j].type != type) {
@@ -130,10 +130,10 @@ void Instrument::noteOn(int note, int velocity) {
         return;
     }
     int pan = 0;
-    if (velocityMode == 2) {
+    if (velocityMode == VelocityMode::Pan) {
         pan = velocity - 64;
         velocity = 127;
-    } else if (velocityMode != 1) {
+    } else if (velocityMode != VelocityMode::Loudness) {
         velocity = 127;
     }
     if (portamento > 0) {
@@ -231,177 +231,160 @@ bool Instrument::renderVoices(float* buffer, int count) {
     return finishBlock(buffer, count);
 }
 
-int Instrument::beginBlock(int count, GeneratorJob* jobs) {
-    active_ = 0;
-    if (polyphony <= 0) {
-        return -1;
+Instrument::Target Instrument::targetOf(Route route) {
+    switch (route) {
+        case Route::Volume:
+            return Target::Volume;
+        case Route::Pan:
+            return Target::Pan;
+        case Route::Pitch:
+            return Target::Pitch;
+        case Route::LfoDepth:
+            return Target::LfoDepth;
+        case Route::Cutoff:
+            return Target::Cutoff;
+        case Route::Resonance:
+            return Target::Resonance;
     }
-    count = std::min(count, settings_->blockFloats);
-    int volume = 127;
-    int pan = 0;
-    int change = 0;
-    double pitch = 0.0;
-    int depth = lfoDepth;
-    int32_t step = 63;
+    return Target::None;
+}
+
+Instrument::Target Instrument::targetOf(LfoDestination destination) {
+    switch (destination) {
+        case LfoDestination::Volume:
+            return Target::Volume;
+        case LfoDestination::Pan:
+            return Target::Pan;
+        case LfoDestination::Pitch:
+            return Target::Pitch;
+        case LfoDestination::Aux:
+            return Target::Aux;
+        case LfoDestination::Cutoff:
+            return Target::Cutoff;
+        case LfoDestination::Resonance:
+            return Target::Resonance;
+    }
+    return Target::None;
+}
+
+// The step sequencer moves on and its current step value sets the block's
+// generator mask, transpose and mode.
+void Instrument::stepSequencerBlock(int count, BlockModulation& m) {
+    sequencer->advance(count, settings_->tickLength);
+    const int32_t step = sequencer->value();
+    m.step = step;
+    const int mode = (step >> 16) & 0xF;
+    const auto b = static_cast<int>((static_cast<uint32_t>(step) >> 24) & 0xFF);
+    const bool high = (static_cast<uint32_t>(step) & 0x80000000u) != 0;
+    const double unit = sequencer->safeDuration() * settings_->slideUnit;
     float slideStep = 0.0f;
+    m.change = 1 << mode;
+    switch (mode) {
+        case 1:
+            slideStep = static_cast<float>(b / unit);
+            break;
+        case 2:
+            slideStep = static_cast<float>(-b / unit);
+            break;
+        case 4:
+            m.lfoDepth = b;
+            break;
+        case 8:
+            m.pan = high ? (b >> 1) - 64 : -(b >> 1);
+            break;
+        case 12:
+            m.volume = high ? 127 : b;
+            break;
+        default:
+            break;
+    }
+    slide += slideStep;
+}
 
-    if ((flags & 0x10) != 0 && sequencer) {
-        sequencer->advance(count, settings_->tickLength);
-        step = sequencer->value();
-        const int mode = (step >> 16) & 0xF;
-        const auto b = static_cast<int>((static_cast<uint32_t>(step) >> 24) & 0xFF);
-        const bool high = (static_cast<uint32_t>(step) & 0x80000000u) != 0;
-        const double unit = sequencer->safeDuration() * settings_->slideUnit;
-        change = 1 << mode;
-        switch (mode) {
-            case 1:
-                slideStep = static_cast<float>(b / unit);
-                break;
-            case 2:
-                slideStep = static_cast<float>(-b / unit);
-                break;
-            case 4:
-                depth = b;
-                break;
-            case 8:
-                pan = high ? (b >> 1) - 64 : -(b >> 1);
-                break;
-            case 12:
-                volume = high ? 127 : b;
-                break;
-            default:
-                break;
-        }
-        slide += slideStep;
+// One modulation value g of a source applied to its target. The sources
+// differ only where their formulas do: the bend sets what the wheel and the
+// LFO add to, and each scales the volume, pitch and filter terms its own way.
+void Instrument::modulate(Source source, Target target, double g, BlockModulation& m) {
+    const bool bend = source == Source::Bend;
+    const bool lfoSource = source == Source::Lfo;
+    switch (target) {
+        case Target::Volume:
+            m.volume = bend                      ? (m.volume + 1) * truncInt(g) / 128 + 127
+                       : source == Source::Wheel ? 127 - truncInt(g) * (m.volume + 1) / 128
+                                                 : m.volume + truncInt(g);
+            m.change |= kFlagVolume;
+            break;
+        case Target::Pan:
+            m.pan = lfoSource ? truncInt(g * 63 * 0.01) : m.pan + truncInt(g);
+            m.change |= kFlagPan;
+            break;
+        case Target::Pitch:
+            m.pitch = bend ? g : m.pitch + (lfoSource ? g / 6.0 : g);
+            break;
+        case Target::LfoDepth:
+            m.lfoDepth += truncInt(g);
+            break;
+        case Target::Aux:
+            auxOffset = static_cast<float>(g);
+            break;
+        case Target::Cutoff:
+            cutoffMod = bend ? static_cast<float>(g / 128.0)
+                             : cutoffMod + static_cast<float>(g / (lfoSource ? 256.0 : 128.0));
+            break;
+        case Target::Resonance:
+            resonanceMod = bend
+                               ? static_cast<float>(g / 128.0)
+                               : resonanceMod + static_cast<float>(g / (lfoSource ? 256.0 : 128.0));
+            break;
+        case Target::None:
+            break;
     }
-    int transpose = (step >> 8) & 0x7F;
-    if (transpose >= 64) {
-        transpose = 64 - transpose;
-    }
+}
 
-    if (bend != 0) {
-        const double g = static_cast<double>(bend) * bendDepth / 63.0;
-        switch (bendRoute) {
-            case 1:
-                volume = (volume + 1) * truncInt(g) / 128 + 127;
-                change |= kFlagVolume;
-                break;
-            case 2:
-                pan += truncInt(g);
-                change |= kFlagPan;
-                break;
-            case 3:
-                pitch = g;
-                break;
-            case 4:
-                depth += truncInt(g);
-                break;
-            case 7:
-                cutoffMod = static_cast<float>(g / 128.0);
-                break;
-            case 8:
-                resonanceMod = static_cast<float>(g / 128.0);
-                break;
-            default:
-                break;
-        }
+// Moves the glide offset toward 0 and bends the pitch by what is left.
+void Instrument::portamentoBlock(BlockModulation& m) {
+    const float r = static_cast<float>(portamento) * 0.01f;
+    if (glide > 0.0f) {
+        glide = glide - r < 0.0f ? 0.0f : glide - r;
+    } else if (glide < 0.0f) {
+        glide = glide + r > 0.0f ? 0.0f : glide + r;
     }
-    if (wheel != 0) {
-        const double g = static_cast<double>(wheel) * wheelDepth / 127.0;
-        switch (wheelRoute) {
-            case 1:
-                volume = 127 - truncInt(g) * (volume + 1) / 128;
-                change |= kFlagVolume;
-                break;
-            case 2:
-                pan += truncInt(g);
-                change |= kFlagPan;
-                break;
-            case 3:
-                pitch += g;
-                break;
-            case 4:
-                depth += truncInt(g);
-                break;
-            case 7:
-                cutoffMod += static_cast<float>(g / 128.0);
-                break;
-            case 8:
-                resonanceMod += static_cast<float>(g / 128.0);
-                break;
-            default:
-                break;
-        }
-    }
-    if (lfoRate != 0) {
-        const double g = lfo.advance() * depth;
-        switch (lfoDestination) {
-            case 1:
-                volume += truncInt(g);
-                change |= kFlagVolume;
-                break;
-            case 2:
-                pan = truncInt(g * 63 * 0.01);
-                change |= kFlagPan;
-                break;
-            case 3:
-                pitch += g / 6.0;
-                break;
-            case 4:
-                auxOffset = static_cast<float>(g);
-                break;
-            case 5:
-                cutoffMod += static_cast<float>(g / 256.0);
-                break;
-            case 6:
-                resonanceMod += static_cast<float>(g / 256.0);
-                break;
-            default:
-                break;
-        }
-    }
-    if (portamento != 0) {
-        const float r = static_cast<float>(portamento) * 0.01f;
-        if (glide > 0.0f) {
-            glide = glide - r < 0.0f ? 0.0f : glide - r;
-        } else if (glide < 0.0f) {
-            glide = glide + r > 0.0f ? 0.0f : glide + r;
-        }
-        pitch += glide;
-    }
-    volume = std::clamp(volume, 0, 255);
-    pan = std::clamp(pan, -64, 64);
-    const auto pitchMod = static_cast<float>(pitch + slide);
+    m.pitch += glide;
+}
 
-    // The generators of all voices (and, through the mixer, of all
-    // instruments) run slot by slot, side by side; then each voice in order
-    // takes its envelopes and is added (finishBlock). Each voice buffer sees
-    // the same operations in the same order as when the voices are rendered
-    // one after the other.
+// Takes the block's volume and pan into the sounding voices, clears their
+// buffers and remembers them for the generator jobs and finishBlock.
+void Instrument::startVoices(int count, const BlockModulation& m) {
     for (Voice& v : voices) {
         if (v.playingNote == 0 || active_ == kMaxVoices) {
             continue;
         }
-        if ((change & kFlagVolume) != 0) {
-            v.volume = static_cast<float>(volume) / 127.0f * v.velocity;
+        if ((m.change & kFlagVolume) != 0) {
+            v.volume = static_cast<float>(m.volume) / 127.0f * v.velocity;
         }
-        if ((change & kFlagPan) != 0) {
-            panGains(pan, v.panLeft, v.panRight);
+        if ((m.change & kFlagPan) != 0) {
+            panGains(m.pan, v.panLeft, v.panRight);
         }
         std::fill(v.buffer.data(), v.buffer.data() + count, 0.0f);
         v.ampLeft = v.panLeft * v.volume;
         v.ampRight = v.volume * v.panRight;
         active_voices_[active_++] = &v;
     }
-    if (active_ == 0) {
-        return -1;
+}
+
+// One job per enabled generator slot and sounding voice, slot by slot.
+int Instrument::generatorJobs(const BlockModulation& m, GeneratorJob* jobs) {
+    int transpose = (m.step >> 8) & 0x7F;
+    if (transpose >= 64) {
+        transpose = 64 - transpose;
     }
+    const auto pitchMod = static_cast<float>(m.pitch + slide);
     // Only the six low bits of a step value enable generators, so slots 6
     // and above never sound; stored songs were written against this.
     int n = 0;
     const size_t slots = std::min<size_t>(generators.size(), kEnabledSlots);
     for (size_t i = 0; i < slots; ++i) {
-        if ((step & (1 << i)) == 0 || generators[i].type < 0) {
+        if ((m.step & (1 << i)) == 0 || !generators[i].type) {
             continue;
         }
         for (int a = 0; a < active_; ++a) {
@@ -417,11 +400,52 @@ int Instrument::beginBlock(int count, GeneratorJob* jobs) {
                 frequency = 0.0f;  // a pitch beyond any float: freeze instead of NaN
             }
             v.generators[i]->setGains(v.ampLeft, v.ampRight);
-            jobs[n++] = GeneratorJob{static_cast<int>(i), generators[i].type, v.generators[i].get(),
-                                     v.buffer.data(), frequency};
+            jobs[n++] = GeneratorJob{static_cast<int>(i), *generators[i].type,
+                                     v.generators[i].get(), v.buffer.data(), frequency};
         }
     }
     return n;
+}
+
+int Instrument::beginBlock(int count, GeneratorJob* jobs) {
+    active_ = 0;
+    if (polyphony <= 0) {
+        return -1;
+    }
+    count = std::min(count, settings_->blockFloats);
+    BlockModulation m;
+    m.lfoDepth = lfoDepth;
+    if (hasFlag(flags, InstrumentFlags::StepSequencer) && sequencer) {
+        stepSequencerBlock(count, m);
+    }
+    if (bend != 0) {
+        modulate(Source::Bend, targetOf(bendRoute), static_cast<double>(bend) * bendDepth / 63.0,
+                 m);
+    }
+    if (wheel != 0) {
+        modulate(Source::Wheel, targetOf(wheelRoute),
+                 static_cast<double>(wheel) * wheelDepth / 127.0, m);
+    }
+    if (lfoRate != 0) {
+        const double b = lfo.advance();
+        modulate(Source::Lfo, targetOf(lfoDestination), b * m.lfoDepth, m);
+    }
+    if (portamento != 0) {
+        portamentoBlock(m);
+    }
+    m.volume = std::clamp(m.volume, 0, 255);
+    m.pan = std::clamp(m.pan, -64, 64);
+
+    // The generators of all voices (and, through the mixer, of all
+    // instruments) run slot by slot, side by side; then each voice in order
+    // takes its envelopes and is added (finishBlock). Each voice buffer sees
+    // the same operations in the same order as when the voices are rendered
+    // one after the other.
+    startVoices(count, m);
+    if (active_ == 0) {
+        return -1;
+    }
+    return generatorJobs(m, jobs);
 }
 
 bool Instrument::finishBlock(float* buffer, int count) {

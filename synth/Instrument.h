@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,38 @@ namespace kvx::synth {
 
 class Instrument;
 
+// Where pitch bend and the modulation wheel act, with the routing codes the
+// file format uses. A loaded instrument bends the pitch and sends the wheel
+// to the LFO depth.
+enum class Route : uint8_t {
+    Volume = 1,
+    Pan = 2,
+    Pitch = 3,
+    LfoDepth = 4,
+    Cutoff = 7,     // effect cutoff modulation
+    Resonance = 8,  // effect resonance modulation
+};
+
+// Where the LFO acts (the INST header's LFO destination byte).
+enum class LfoDestination : uint8_t {
+    Volume = 1,
+    Pan = 2,
+    Pitch = 3,
+    Aux = 4,  // the effects' auxiliary value
+    Cutoff = 5,
+    Resonance = 6,
+};
+
+// What the velocity of a note-on means; any other value plays at full
+// velocity in the centre.
+enum class VelocityMode : uint8_t { Loudness = 1, Pan = 2 };
+
+// Bits of the INST header's flags byte; the other bits are kept, unused.
+enum class InstrumentFlags : uint8_t { None = 0, StepSequencer = 0x10 };
+inline bool hasFlag(InstrumentFlags flags, InstrumentFlags flag) {
+    return (static_cast<uint8_t>(flags) & static_cast<uint8_t>(flag)) != 0;
+}
+
 // Only the six low bits of a step value enable generator slots.
 constexpr int kEnabledSlots = 6;
 // Most generators rendered side by side in one call.
@@ -34,7 +67,7 @@ constexpr int kGeneratorBatch = 16;
 // adds into `buffer` at `frequency`.
 struct GeneratorJob {
     int slot;
-    int type;
+    GeneratorType type;
     Generator* generator;
     float* buffer;
     float frequency;
@@ -44,7 +77,7 @@ struct GeneratorJob {
 void runGeneratorJobs(const GeneratorJob* jobs, int n, int count);
 
 struct GeneratorSlot {
-    int type = -1;
+    std::optional<GeneratorType> type;  // none: an empty slot
     int32_t level = 127;
     int32_t pan = 0;
     int32_t phaseSpread = 0;
@@ -52,7 +85,7 @@ struct GeneratorSlot {
 };
 
 struct EffectSlot {
-    int type = -1;
+    EffectType type = EffectType::Lpf;  // meaningful while effect is set
     std::unique_ptr<Effect> effect;
     int32_t aux = 127;
     int32_t cutoff = 0;  // hundreds of Hz
@@ -103,24 +136,26 @@ class Instrument {
     void silence();
 
     // Configuration (done before rendering starts).
-    void setGenerator(int slot, int type, int32_t level, int32_t pan, int32_t spread,
+    void setGenerator(int slot, GeneratorType type, int32_t level, int32_t pan, int32_t spread,
                       int32_t pitch);
-    EffectSlot* setEffect(int slot, int type);
+    EffectSlot* setEffect(int slot, EffectType type);
     void setLfoRate(int rate);
 
     std::string name;
     int channel = -1;
     int polyphony = kMaxVoices;
-    uint8_t flags = 0;
+    InstrumentFlags flags = InstrumentFlags::None;
     int lastNote = -1;
     float glide = 0.0f;
     float slide = 0.0f;
     int bend = 0;   // -63..63
     int wheel = 0;  // 0..127
-    int bendRoute = 3, bendDepth = 2;
-    int wheelRoute = 4, wheelDepth = 6;
-    int velocityMode = 1;
-    int lfoDestination = 3;
+    Route bendRoute = Route::Pitch;
+    int bendDepth = 2;
+    Route wheelRoute = Route::LfoDepth;
+    int wheelDepth = 6;
+    VelocityMode velocityMode = VelocityMode::Loudness;
+    LfoDestination lfoDestination = LfoDestination::Pitch;
     int lfoDepth = 0;
     int lfoRate = 0;
     int portamento = 0;
@@ -137,6 +172,27 @@ class Instrument {
     std::unique_ptr<StepSequencer> sequencer;
 
   private:
+    // The block's modulation, gathered from the step sequencer, bend, wheel,
+    // LFO and portamento before the voices use it.
+    struct BlockModulation {
+        int volume = 127;
+        int pan = 0;
+        int change = 0;  // change flags: 1 << step mode, and the volume and pan bits
+        double pitch = 0.0;
+        int lfoDepth = 0;
+        int32_t step = 63;  // the step value (generator mask, transpose, mode)
+    };
+    enum class Source { Bend, Wheel, Lfo };
+    enum class Target { None, Volume, Pan, Pitch, LfoDepth, Aux, Cutoff, Resonance };
+    static Target targetOf(Route route);
+    static Target targetOf(LfoDestination destination);
+
+    void stepSequencerBlock(int count, BlockModulation& m);
+    void modulate(Source source, Target target, double g, BlockModulation& m);
+    void portamentoBlock(BlockModulation& m);
+    void startVoices(int count, const BlockModulation& m);
+    int generatorJobs(const BlockModulation& m, GeneratorJob* jobs);
+
     const Settings* settings_;
     int roundRobin_ = 0;
     // Voices sounding in the block between beginBlock and finishBlock.

@@ -23,76 +23,71 @@ bool Mixer::create(int count, int blockFloats, bool isStereo) {
     return true;
 }
 
-void Mixer::render(float* buffer, int count) {
-    count = std::min(count, static_cast<int>(raw_.size()) - 4);
-    if (count <= 0) {
-        return;  // no channels created: no room for a block
-    }
-    std::fill(buffer, buffer + count, 0.0f);
-    // Channels are independent until they are summed. Each channel's
-    // processing after its instrument is a chain of stages: the instrument's
-    // effect slots, the channel gain, the channel's effect slots. Round r
-    // runs the r-th effect of every channel's chain side by side
-    // (processEffects); each buffer still sees its stages in order, so the
-    // result equals finishing one channel after the other.
-    const int n = std::min(static_cast<int>(channels.size()), kMaxBatch);
-    struct Stage {
-        Effect* effect;  // null: the channel gain
-        int type;
-    };
-    Stage stages[kMaxBatch][2 * kMaxSlots + 1];
-    int stageCount[kMaxBatch] = {};
-    // First the generators of every channel's instrument, side by side.
+// First the generators of every channel's instrument, side by side.
+void Mixer::startInstruments(int channelCount, int count) {
     int jobCount = 0;
-    bool sounding[kMaxBatch] = {};
-    for (int c = 0; c < n; ++c) {
+    for (int c = 0; c < channelCount; ++c) {
         MixerChannel& ch = channels[c];
         std::fill(ch.buffer.data(), ch.buffer.data() + count, 0.0f);
+        stages_[c].sounding = false;
         if (ch.instrument != nullptr) {
             const int k = ch.instrument->beginBlock(count, jobs_.data() + jobCount);
-            sounding[c] = k >= 0;
+            stages_[c].sounding = k >= 0;
             jobCount += std::max(k, 0);
         }
     }
     runGeneratorJobs(jobs_.data(), jobCount, count);
-    for (int c = 0; c < n; ++c) {
+}
+
+// Finishes each sounding instrument and lists the stages its channel runs.
+void Mixer::collectStages(int channelCount, int count) {
+    for (int c = 0; c < channelCount; ++c) {
         MixerChannel& ch = channels[c];
-        if (!sounding[c] || !ch.instrument->finishBlock(ch.buffer.data(), count)) {
+        ChannelStages& st = stages_[c];
+        st.count = 0;
+        st.next = 0;
+        if (!st.sounding || !ch.instrument->finishBlock(ch.buffer.data(), count)) {
             continue;
         }
-        int& s = stageCount[c];
         for (size_t slot = 0; slot < ch.instrument->effects.size(); ++slot) {
             if (Effect* e = ch.instrument->prepareEffect(slot)) {
-                stages[c][s++] = Stage{e, ch.instrument->effects[slot].type};
+                st.stages[st.count++] = Stage{e, ch.instrument->effects[slot].type};
             }
         }
-        stages[c][s++] = Stage{nullptr, 0};
+        st.stages[st.count++] = Stage{nullptr, EffectType::Lpf};
         for (ChannelEffect& e : ch.effects) {
             if (e.effect) {
-                stages[c][s++] = Stage{e.effect.get(), e.type};
+                st.stages[st.count++] = Stage{e.effect.get(), e.type};
             }
         }
     }
-    int next[kMaxBatch] = {};
+}
+
+// Round r runs the r-th effect of every channel's chain side by side
+// (processEffects); the gain stages run on the way. Each buffer still sees
+// its stages in order, so the result equals finishing one channel after the
+// other.
+void Mixer::runStages(int channelCount, int count) {
     for (;;) {
         Effect* batch[kMaxBatch];
-        int types[kMaxBatch];
+        EffectType types[kMaxBatch];
         float* buffers[kMaxBatch];
         int k = 0;
-        for (int c = 0; c < n; ++c) {
+        for (int c = 0; c < channelCount; ++c) {
+            ChannelStages& st = stages_[c];
             float* cb = channels[c].buffer.data();
-            while (next[c] < stageCount[c] && stages[c][next[c]].effect == nullptr) {
+            while (st.next < st.count && st.stages[st.next].effect == nullptr) {
                 const float gain = channels[c].gain;
                 for (int i = 0; i < count; ++i) {
                     cb[i] *= gain;
                 }
-                ++next[c];
+                ++st.next;
             }
-            if (next[c] < stageCount[c]) {
-                batch[k] = stages[c][next[c]].effect;
-                types[k] = stages[c][next[c]].type;
+            if (st.next < st.count) {
+                batch[k] = st.stages[st.next].effect;
+                types[k] = st.stages[st.next].type;
                 buffers[k++] = cb;
-                ++next[c];
+                ++st.next;
             }
         }
         if (k == 0) {
@@ -100,12 +95,9 @@ void Mixer::render(float* buffer, int count) {
         }
         processEffects(batch, types, buffers, k, count);
     }
-    for (int c = 0; c < n; ++c) {
-        const float* cb = channels[c].buffer.data();
-        for (int i = 0; i < count; ++i) {
-            buffer[i] += cb[i];
-        }
-    }
+}
+
+void Mixer::applyMaster(float* buffer, int count) const {
     if (!stereo) {
         for (int i = 0; i < count; ++i) {
             buffer[i] *= masterLeft;
@@ -116,6 +108,9 @@ void Mixer::render(float* buffer, int count) {
             buffer[i + 1] *= masterRight;
         }
     }
+}
+
+void Mixer::smooth(float* buffer, int count) {
     // raw_ = previous block's last four unsmoothed floats, then this block.
     std::copy(history.begin(), history.end(), raw_.begin());
     std::copy(buffer, buffer + count, raw_.begin() + 4);
@@ -127,6 +122,28 @@ void Mixer::render(float* buffer, int count) {
     for (int k = 0; k < count; ++k) {
         buffer[k] = (x[k - 4] + x[k - 2] + x[k]) * 0.25f;
     }
+}
+
+void Mixer::render(float* buffer, int count) {
+    count = std::min(count, static_cast<int>(raw_.size()) - 4);
+    if (count <= 0) {
+        return;  // no channels created: no room for a block
+    }
+    std::fill(buffer, buffer + count, 0.0f);
+    // Channels are independent until they are summed, so every stage runs
+    // for all channels side by side.
+    const int n = std::min(static_cast<int>(channels.size()), kMaxBatch);
+    startInstruments(n, count);
+    collectStages(n, count);
+    runStages(n, count);
+    for (int c = 0; c < n; ++c) {
+        const float* cb = channels[c].buffer.data();
+        for (int i = 0; i < count; ++i) {
+            buffer[i] += cb[i];
+        }
+    }
+    applyMaster(buffer, count);
+    smooth(buffer, count);
 }
 
 }  // namespace kvx::synth

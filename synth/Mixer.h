@@ -21,7 +21,7 @@
 namespace kvx::synth {
 
 struct ChannelEffect {
-    int type = -1;
+    EffectType type = EffectType::Lpf;  // meaningful while effect is set
     std::unique_ptr<Effect> effect;
 };
 
@@ -49,8 +49,30 @@ class Mixer {
     std::array<float, 4> oldHistory{};
 
   private:
+    // One step of a channel's processing after its instrument: an effect,
+    // or (effect null) the channel gain.
+    struct Stage {
+        Effect* effect;
+        EffectType type;
+    };
+    // A channel's stages for the block: the instrument's effect slots, the
+    // gain, the channel's effect slots.
+    struct ChannelStages {
+        std::array<Stage, 2 * kMaxSlots + 1> stages;
+        int count = 0;
+        int next = 0;
+        bool sounding = false;
+    };
+
+    void startInstruments(int channelCount, int count);
+    void collectStages(int channelCount, int count);
+    void runStages(int channelCount, int count);
+    void applyMaster(float* buffer, int count) const;
+    void smooth(float* buffer, int count);
+
     std::vector<float> raw_;
     std::vector<GeneratorJob> jobs_;  // room for every channel's generators
+    std::array<ChannelStages, kMaxBatch> stages_{};
 };
 
 // Converts one float to a 16-bit sample: v * 32767, clamped, truncated toward

@@ -113,6 +113,8 @@ class Player {
     void readHead(const vfs::Bytes& data);
     void readChannelEffects(const vfs::Bytes& data);
     void readInstrument(const vfs::Bytes& data);
+    // The table index a new instrument takes (see readInstrument).
+    int placeInstrument(int32_t requested);
     void advanceSongTo(uint32_t ms);
 
     std::unique_ptr<AudioDevice> device_;

@@ -34,6 +34,155 @@ int clampSlot(int32_t slot) {
     return std::clamp<int32_t>(slot, 0, kMaxSlots - 1);
 }
 
+// The fixed INST header, from H on (see readInstrument).
+struct InstHeader {
+    int32_t first = 0;  // offset of the first record from H
+    int32_t requested = 0;
+    int channel = -1;
+    int polyphony = 0;
+    uint8_t flags = 0;
+    int generatorCount = 0;
+    int ampSustain = 0;
+    int panSustain = 0;
+    int effectCount = 0;
+    int bendDepth = 0;
+    int wheelDepth = 0;
+    int lfoRate = 0;
+    int32_t seqLength = -1;
+    int32_t seqLoop = 0;
+    int32_t seqDuration = 0;
+    std::array<int32_t, 16> steps{};
+    uint8_t lfoDestination = 0;
+    uint8_t velocityMode = 0;
+    int lfoDepth = 0;
+    int portamento = 0;
+};
+
+bool readInstHeader(ByteReader& r, InstHeader& h) {
+    if (r.remaining() < static_cast<size_t>(kInstHeaderSize)) {
+        return false;
+    }
+    h.first = r.i32();
+    h.requested = r.i32();
+    h.channel = r.i8();
+    h.polyphony = r.i8();
+    h.flags = r.u8();
+    r.skip(1);
+    h.generatorCount = r.u8();
+    h.ampSustain = r.u8();
+    h.panSustain = r.u8();
+    h.effectCount = r.u8();
+    h.bendDepth = r.u8();
+    h.wheelDepth = r.u8();
+    h.lfoRate = r.u16();
+    h.seqLength = r.i32();
+    h.seqLoop = r.i32();
+    h.seqDuration = r.i32();
+    for (int32_t& s : h.steps) {
+        s = r.i32();
+    }
+    r.skip(2);
+    h.lfoDestination = r.u8();
+    h.velocityMode = r.u8();
+    h.lfoDepth = r.u8();
+    h.portamento = r.u8();
+    return r.ok();
+}
+
+void configureInstrument(Instrument& in, const std::string& name, const InstHeader& h) {
+    in.name = name;
+    in.channel = -1;
+    in.polyphony = h.polyphony;
+    in.flags = static_cast<InstrumentFlags>(h.flags);
+    in.ampEnvelope.sustain = h.ampSustain;
+    in.panEnvelope.sustain = h.panSustain;
+    in.bendRoute = Route::Pitch;
+    in.bendDepth = h.bendDepth;
+    in.wheelRoute = Route::LfoDepth;
+    in.wheelDepth = h.wheelDepth;
+    in.setLfoRate(h.lfoRate);
+    in.lfoDestination = static_cast<LfoDestination>(h.lfoDestination);
+    in.velocityMode = static_cast<VelocityMode>(h.velocityMode);
+    in.lfoDepth = h.lfoDepth;
+    in.portamento = h.portamento;
+    if (h.seqLength != -1) {
+        in.sequencer = std::make_unique<StepSequencer>();
+        in.sequencer->length = h.seqLength;
+        in.sequencer->loopBack = h.seqLoop;
+        in.sequencer->duration = h.seqDuration;
+        in.sequencer->steps = h.steps;
+    }
+}
+
+// The records of an INST, each reader false when a record does not fit.
+bool readGenerators(ByteReader& r, int count, Instrument& in) {
+    for (int n = 0; n < count; ++n) {
+        const int slot = clampSlot(r.i32());
+        std::string type;
+        r.name(r.i32(), type);
+        const int32_t level = r.i32();
+        const int32_t pan = r.i32();
+        const int32_t spread = r.i32();
+        const int32_t pitch = r.i32();
+        r.bytes(r.i32());
+        if (!r.ok()) {
+            return false;
+        }
+        if (const auto t = generatorTypeByName(type)) {
+            in.setGenerator(slot, *t, level, pan, spread, pitch);
+        }
+    }
+    return true;
+}
+
+bool readEffects(ByteReader& r, int count, Instrument& in) {
+    for (int n = 0; n < count; ++n) {
+        const int slot = clampSlot(r.i32());
+        std::string type;
+        r.name(r.i32(), type);
+        int32_t values[6];
+        for (int32_t& v : values) {
+            v = r.i32();
+        }
+        const int32_t size = r.i32();
+        const uint8_t* params = r.bytes(size);
+        if (!r.ok()) {
+            return false;
+        }
+        const auto t = effectTypeByName(type);
+        if (!t) {
+            continue;
+        }
+        EffectSlot* e = in.setEffect(slot, *t);
+        e->aux = values[0];
+        e->cutoff = values[1];
+        e->resonance = values[2];
+        e->cutoffDepth = values[4];
+        e->resonanceDepth = values[5];
+        if (size != 0) {
+            e->effect->setParameters(params, size);
+        }
+    }
+    return true;
+}
+
+// The amplitude envelope, then the pan envelope; a count uses only its low
+// byte, taken as signed.
+bool readEnvelopes(ByteReader& r, Instrument& in) {
+    for (Envelope* env : {&in.ampEnvelope, &in.panEnvelope}) {
+        const int points = static_cast<int8_t>(r.i32() & 0xFF);
+        for (int p = 0; p < points; ++p) {
+            const int32_t ms = r.i32();
+            const float level = r.f32();
+            if (!r.ok()) {
+                return false;
+            }
+            env->insertPoint(ms, level);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Player::parseConfig(const vfs::Bytes& bytes) {
@@ -127,19 +276,38 @@ void Player::readChannelEffects(const vfs::Bytes& data) {
         if (!r.ok()) {
             return;
         }
-        const int type = effectTypeByName(name);
-        if (type < 0) {
+        const auto type = effectTypeByName(name);
+        if (!type) {
             continue;
         }
         if (static_cast<int>(c.effects.size()) <= slot) {
             c.effects.resize(static_cast<size_t>(slot) + 1);
         }
-        c.effects[slot].type = type;
-        c.effects[slot].effect = makeEffect(type, settings_);
+        c.effects[slot].type = *type;
+        c.effects[slot].effect = makeEffect(*type, settings_);
         if (size != 0) {
             c.effects[slot].effect->setParameters(params, size);
         }
     }
+}
+
+int Player::placeInstrument(int32_t requested) {
+    // Into the first empty entry, else at the requested index beyond the
+    // end, else at the end; the table is bounded, so a huge index appends.
+    for (size_t i = 0; i < instruments_.size(); ++i) {
+        if (!instruments_[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    if (requested >= static_cast<int32_t>(instruments_.size()) && requested < kMaxInstruments) {
+        instruments_.resize(static_cast<size_t>(requested) + 1);
+        return requested;
+    }
+    if (static_cast<int>(instruments_.size()) < kMaxInstruments) {
+        instruments_.emplace_back();
+        return static_cast<int>(instruments_.size()) - 1;
+    }
+    return -1;
 }
 
 void Player::readInstrument(const vfs::Bytes& data) {
@@ -147,146 +315,26 @@ void Player::readInstrument(const vfs::Bytes& data) {
     std::string name;
     r.name(r.i32(), name);
     const int64_t h = static_cast<int64_t>(r.position());
-    if (!r.ok() || r.remaining() < static_cast<size_t>(kInstHeaderSize)) {
+    InstHeader header;
+    if (!r.ok() || !readInstHeader(r, header)) {
         return;
     }
-    const int32_t first = r.i32();
-    const int32_t requested = r.i32();
-    const int channel = r.i8();
-    const int polyphony = r.i8();
-    const uint8_t flags = r.u8();
-    r.skip(1);
-    const int generatorCount = r.u8();
-    const int ampSustain = r.u8();
-    const int panSustain = r.u8();
-    const int effectCount = r.u8();
-    const int bendDepth = r.u8();
-    const int wheelDepth = r.u8();
-    const int lfoRate = r.u16();
-    const int32_t seqLength = r.i32();
-    const int32_t seqLoop = r.i32();
-    const int32_t seqDuration = r.i32();
-    std::array<int32_t, 16> steps{};
-    for (int32_t& s : steps) {
-        s = r.i32();
-    }
-    r.skip(2);
-    const int lfoDestination = r.u8();
-    const int velocityMode = r.u8();
-    const int lfoDepth = r.u8();
-    const int portamento = r.u8();
-
-    // Into the first empty entry, else at the requested index beyond the
-    // end, else at the end; the table is bounded, so a huge index appends.
-    int index = -1;
-    for (size_t i = 0; i < instruments_.size(); ++i) {
-        if (!instruments_[i]) {
-            index = static_cast<int>(i);
-            break;
-        }
-    }
+    const int index = placeInstrument(header.requested);
     if (index < 0) {
-        if (requested >= static_cast<int32_t>(instruments_.size()) && requested < kMaxInstruments) {
-            index = requested;
-            instruments_.resize(static_cast<size_t>(requested) + 1);
-        } else if (static_cast<int>(instruments_.size()) < kMaxInstruments) {
-            index = static_cast<int>(instruments_.size());
-            instruments_.emplace_back();
-        } else {
-            return;
-        }
+        return;
     }
     instruments_[index] = std::make_unique<Instrument>(settings_);
     current_ = index;
     Instrument& in = *instruments_[index];
-    in.name = name;
-    in.channel = -1;
-    in.polyphony = polyphony;
-    in.flags = flags;
-    in.ampEnvelope.sustain = ampSustain;
-    in.panEnvelope.sustain = panSustain;
-    in.bendRoute = 3;
-    in.bendDepth = bendDepth;
-    in.wheelRoute = 4;
-    in.wheelDepth = wheelDepth;
-    in.setLfoRate(lfoRate);
-    in.lfoDestination = lfoDestination;
-    in.velocityMode = velocityMode;
-    in.lfoDepth = lfoDepth;
-    in.portamento = portamento;
-    if (seqLength != -1) {
-        in.sequencer = std::make_unique<StepSequencer>();
-        in.sequencer->length = seqLength;
-        in.sequencer->loopBack = seqLoop;
-        in.sequencer->duration = seqDuration;
-        in.sequencer->steps = steps;
+    configureInstrument(in, name, header);
+    // A record that does not fit ends the chunk, but the instrument keeps
+    // what was read and still takes its channel.
+    if (r.seek(h + header.first) && readGenerators(r, header.generatorCount, in) &&
+        readEffects(r, header.effectCount, in)) {
+        readEnvelopes(r, in);
     }
-
-    // The records; a record that does not fit ends the chunk, but the
-    // instrument keeps what was read and still takes its channel.
-    [&] {
-        if (!r.seek(h + first)) {
-            return;
-        }
-        for (int n = 0; n < generatorCount; ++n) {
-            const int slot = clampSlot(r.i32());
-            std::string type;
-            r.name(r.i32(), type);
-            const int32_t level = r.i32();
-            const int32_t pan = r.i32();
-            const int32_t spread = r.i32();
-            const int32_t pitch = r.i32();
-            r.bytes(r.i32());
-            if (!r.ok()) {
-                return;
-            }
-            const int t = generatorTypeByName(type);
-            if (t >= 0) {
-                in.setGenerator(slot, t, level, pan, spread, pitch);
-            }
-        }
-        for (int n = 0; n < effectCount; ++n) {
-            const int slot = clampSlot(r.i32());
-            std::string type;
-            r.name(r.i32(), type);
-            int32_t values[6];
-            for (int32_t& v : values) {
-                v = r.i32();
-            }
-            const int32_t size = r.i32();
-            const uint8_t* params = r.bytes(size);
-            if (!r.ok()) {
-                return;
-            }
-            const int t = effectTypeByName(type);
-            if (t < 0) {
-                continue;
-            }
-            EffectSlot* e = in.setEffect(slot, t);
-            e->aux = values[0];
-            e->cutoff = values[1];
-            e->resonance = values[2];
-            e->cutoffDepth = values[4];
-            e->resonanceDepth = values[5];
-            if (size != 0) {
-                e->effect->setParameters(params, size);
-            }
-        }
-        for (Envelope* env : {&in.ampEnvelope, &in.panEnvelope}) {
-            const int points = static_cast<int8_t>(r.i32() & 0xFF);
-            for (int p = 0; p < points; ++p) {
-                const int32_t ms = r.i32();
-                const float level = r.f32();
-                if (!r.ok()) {
-                    return;
-                }
-                env->insertPoint(ms, level);
-            }
-        }
-    }();
-
-    if (channel >= 0) {
-        assignInstrument(channel, index);
+    if (header.channel >= 0) {
+        assignInstrument(header.channel, index);
     }
 }
 

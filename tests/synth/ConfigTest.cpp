@@ -91,11 +91,11 @@ TEST(ConfigChunks, SlotTwentyGoesToFifteen) {
                               "  gen slot=-4 type=gSine\n"
                               "  fx slot=20 type=eLPF\n"));
     EXPECT_EQ(p->mixer().channels[0].effects.size(), 16u);
-    EXPECT_EQ(p->mixer().channels[0].effects[15].type, 1);
+    EXPECT_EQ(p->mixer().channels[0].effects[15].type, EffectType::MoogVcf);
     const Instrument& in = *p->instruments()[0];
     ASSERT_EQ(in.generators.size(), 16u);
-    EXPECT_EQ(in.generators[15].type, 3);
-    EXPECT_EQ(in.generators[0].type, 0);
+    EXPECT_EQ(in.generators[15].type, GeneratorType::Saw);
+    EXPECT_EQ(in.generators[0].type, GeneratorType::Sine);
     ASSERT_EQ(in.effects.size(), 16u);
     EXPECT_NE(in.effects[15].effect, nullptr);
     EXPECT_EQ(in.effects[3].effect, nullptr);
@@ -112,9 +112,9 @@ TEST(ConfigChunks, UnknownGeneratorIsSkippedByItsLengths) {
                          "  amp 10:1 20:0.5\n"));
     const Instrument& in = *p->instruments()[0];
     ASSERT_EQ(in.generators.size(), 2u);
-    EXPECT_EQ(in.generators[0].type, -1);
+    EXPECT_FALSE(in.generators[0].type.has_value());
     EXPECT_EQ(in.voices[0].generators[0], nullptr);
-    EXPECT_EQ(in.generators[1].type, 1);
+    EXPECT_EQ(in.generators[1].type, GeneratorType::Square);
     EXPECT_EQ(in.generators[1].level, 99);
     EXPECT_EQ(in.generators[1].pan, -5);
     EXPECT_EQ(in.generators[1].phaseSpread, 10);

@@ -15,8 +15,8 @@
 namespace kvx::synth {
 namespace {
 
-std::vector<float> renderGenerator(int type, const Settings& s, float frequency, int blocks,
-                                   int spread = 0) {
+std::vector<float> renderGenerator(GeneratorType type, const Settings& s, float frequency,
+                                   int blocks, int spread = 0) {
     auto g = makeGenerator(type, s);
     g->noteOn(0.0, 127, 0, spread, nullptr);
     g->setGains(1.0f, 1.0f);
@@ -31,7 +31,8 @@ TEST(Generators, NoteTableAndSineNote69SoundsAt440Hz) {
     EXPECT_DOUBLE_EQ(noteTable()[69], 880.0);
     EXPECT_DOUBLE_EQ(noteTable()[57], 440.0);
     Settings mono;
-    const auto out = renderGenerator(0, mono, static_cast<float>(noteTable()[69]), 200);
+    const auto out =
+        renderGenerator(GeneratorType::Sine, mono, static_cast<float>(noteTable()[69]), 200);
     EXPECT_NEAR(test::frequency(out, kSampleRate), 440.0, 0.5);
     float peak = 0.0f;
     for (float v : out) {
@@ -44,20 +45,22 @@ TEST(Generators, SquareSawTriangleStayInRangeAndShareThePitch) {
     Settings mono;
     // The triangle climbs F/44100 per sample for half a period of F/2, so it
     // spans only -0.5..0.5; square and saw span -1..1.
-    for (const auto& [type, peak] : {std::pair{1, 1.0f}, std::pair{3, 1.0f}, std::pair{4, 0.5f}}) {
+    for (const auto& [type, peak] :
+         {std::pair{GeneratorType::Square, 1.0f}, std::pair{GeneratorType::Saw, 1.0f},
+          std::pair{GeneratorType::Triangle, 0.5f}}) {
         const auto out = renderGenerator(type, mono, 880.0f, 100);
         float lo = 0.0f, hi = 0.0f;
         for (float v : out) {
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }
-        EXPECT_GE(lo, -1.0f) << type;
-        EXPECT_LE(hi, 1.0f) << type;
-        EXPECT_NEAR(lo, -peak, 0.07f) << type;
-        EXPECT_NEAR(hi, peak, 0.07f) << type;
-        EXPECT_NEAR(test::frequency(out, kSampleRate), 440.0, 2.0) << type;
+        EXPECT_GE(lo, -1.0f) << generatorTypeName(type);
+        EXPECT_LE(hi, 1.0f) << generatorTypeName(type);
+        EXPECT_NEAR(lo, -peak, 0.07f) << generatorTypeName(type);
+        EXPECT_NEAR(hi, peak, 0.07f) << generatorTypeName(type);
+        EXPECT_NEAR(test::frequency(out, kSampleRate), 440.0, 2.0) << generatorTypeName(type);
     }
-    const auto square = renderGenerator(1, mono, 880.0f, 4);
+    const auto square = renderGenerator(GeneratorType::Square, mono, 880.0f, 4);
     for (float v : square) {
         EXPECT_EQ(std::fabs(v), 1.0f);
     }
@@ -66,13 +69,13 @@ TEST(Generators, SquareSawTriangleStayInRangeAndShareThePitch) {
 TEST(Generators, StereoWithoutSpreadFeedsBothSidesTheSameValue) {
     Settings st;
     st.setStereo(true);
-    const auto out = renderGenerator(0, st, 880.0f, 4);
+    const auto out = renderGenerator(GeneratorType::Sine, st, 880.0f, 4);
     for (size_t i = 0; i + 1 < out.size(); i += 2) {
         ASSERT_EQ(out[i], out[i + 1]);
     }
     // The stereo sine adds its value from before the update: the first frame is 0.
     EXPECT_EQ(out[0], 0.0f);
-    const auto spread = renderGenerator(0, st, 880.0f, 4, 90);
+    const auto spread = renderGenerator(GeneratorType::Sine, st, 880.0f, 4, 90);
     EXPECT_NE(spread[10], spread[11]);
 }
 
@@ -88,22 +91,22 @@ TEST(Generators, PanGainsAndSetGains) {
 
 TEST(Generators, NoiseIsIndependentOfPitchAndInRange) {
     Settings mono;
-    const auto a = renderGenerator(2, mono, 100.0f, 3);
-    const auto b = renderGenerator(2, mono, 5000.0f, 3);
+    const auto a = renderGenerator(GeneratorType::Noise, mono, 100.0f, 3);
+    const auto b = renderGenerator(GeneratorType::Noise, mono, 5000.0f, 3);
     EXPECT_EQ(a, b);
     for (float v : a) {
         EXPECT_GE(v, 0.0f);
         EXPECT_LE(v, 1.0f);
     }
-    EXPECT_EQ(generatorTypeByName("gNoice"), 2);
-    EXPECT_EQ(generatorTypeByName("gNoise"), -1);
+    EXPECT_EQ(generatorTypeByName("gNoice"), GeneratorType::Noise);
+    EXPECT_FALSE(generatorTypeByName("gNoise").has_value());
 }
 
 TEST(Generators, NoiseLongerThanItsTableStaysInsideIt) {
     // A request longer than the table is played in pieces that each fit it:
     // the second piece starts over at the table's beginning.
     Settings mono;
-    auto g = makeGenerator(2, mono);
+    auto g = makeGenerator(GeneratorType::Noise, mono);
     g->noteOn(0.0, 127, 0, 0, nullptr);
     g->setGains(1.0f, 1.0f);
     std::vector<float> out(60000, 0.0f);
@@ -115,7 +118,7 @@ TEST(Generators, NoiseLongerThanItsTableStaysInsideIt) {
     }
     Settings stereo;
     stereo.setStereo(true);
-    auto s = makeGenerator(2, stereo);
+    auto s = makeGenerator(GeneratorType::Noise, stereo);
     s->noteOn(0.0, 127, 0, 0, nullptr);
     s->setGains(1.0f, 1.0f);
     std::vector<float> both(120000, 0.0f);
@@ -254,11 +257,11 @@ TEST(Filters, Coefficients) {
 }
 
 // Energy of a sine (sounding at frequency / 2) after a filter at 500 Hz.
-double filteredEnergy(int type, float frequency) {
+double filteredEnergy(EffectType type, float frequency) {
     Settings s;
     auto f = makeEffect(type, s);
     f->setModulated(0, 5, 0);
-    auto x = renderGenerator(0, s, frequency, 40);
+    auto x = renderGenerator(GeneratorType::Sine, s, frequency, 40);
     f->process(x.data(), static_cast<int>(x.size()));
     double e = 0;
     for (size_t i = 2000; i < x.size(); ++i) {
@@ -268,7 +271,8 @@ double filteredEnergy(int type, float frequency) {
 }
 
 TEST(Filters, LpfAttenuatesHighFrequencies) {
-    EXPECT_GT(filteredEnergy(0, 200.0f), 100 * filteredEnergy(0, 16000.0f));
+    EXPECT_GT(filteredEnergy(EffectType::Lpf, 200.0f),
+              100 * filteredEnergy(EffectType::Lpf, 16000.0f));
 }
 
 TEST(Filters, SettledDcResponse) {
@@ -280,7 +284,7 @@ TEST(Filters, SettledDcResponse) {
     Settings s;
     float settled[2] = {};
     for (int type : {0, 1}) {
-        auto f = makeEffect(type, s);
+        auto f = makeEffect(static_cast<EffectType>(type), s);
         f->setModulated(0, 20, 0);
         std::vector<float> x(256 * 40, 0.5f);
         f->process(x.data(), static_cast<int>(x.size()));
@@ -294,7 +298,7 @@ TEST(Filters, SettledDcResponse) {
 TEST(Filters, UnstableDriveNeverYieldsNaN) {
     Settings s;
     for (int type : {0, 1}) {
-        auto f = makeEffect(type, s);
+        auto f = makeEffect(static_cast<EffectType>(type), s);
         f->setModulated(0, 441, 50);
         std::vector<float> buf(256);
         for (int b = 0; b < 50; ++b) {

@@ -13,7 +13,7 @@ using test::Rig;
 
 std::unique_ptr<Instrument> sineInstrument(const Settings& s) {
     auto in = std::make_unique<Instrument>(s);
-    in->setGenerator(0, 0, 127, 0, 0, 0);
+    in->setGenerator(0, GeneratorType::Sine, 127, 0, 0, 0);
     return in;
 }
 
@@ -95,8 +95,8 @@ TEST(Instrument, NotesAbove119AreClamped) {
 TEST(Instrument, HugePitchOffsetsRenderFiniteSamples) {
     Settings s;
     Instrument in(s);
-    in.setGenerator(0, 3, 127, 0, 0, INT32_MAX);
-    in.setGenerator(1, 0, 127, 0, 0, INT32_MIN);
+    in.setGenerator(0, GeneratorType::Saw, 127, 0, 0, INT32_MAX);
+    in.setGenerator(1, GeneratorType::Sine, 127, 0, 0, INT32_MIN);
     in.noteOn(60, 127);
     std::vector<float> buf(256, 0.0f);
     in.bend = 63;
@@ -110,7 +110,7 @@ TEST(Instrument, OutputIsClampedTo1_3) {
     Settings s;
     Instrument in(s);
     for (int slot = 0; slot < 4; ++slot) {
-        in.setGenerator(slot, 1, 127, 0, 0, 0);  // four squares in phase: +-4
+        in.setGenerator(slot, GeneratorType::Square, 127, 0, 0, 0);  // four squares in phase: +-4
     }
     in.noteOn(60, 127);
     std::vector<float> buf(256, 0.0f);
@@ -152,9 +152,9 @@ double measuredFrequency(Instrument& in, int blocks) {
 TEST(StepSequencer, TransposeAndEnableMask) {
     Settings s;
     Instrument in(s);
-    in.setGenerator(0, 0, 127, 0, 0, 0);
-    in.setGenerator(1, 0, 127, 0, 0, 7);  // a fifth up; disabled by the mask
-    in.flags = 0x10;
+    in.setGenerator(0, GeneratorType::Sine, 127, 0, 0, 0);
+    in.setGenerator(1, GeneratorType::Sine, 127, 0, 0, 7);  // a fifth up; disabled by the mask
+    in.flags = InstrumentFlags::StepSequencer;
     in.sequencer = std::make_unique<StepSequencer>();
     in.sequencer->length = 1;
     in.sequencer->steps[0] = 1 | (12 << 8);
@@ -165,8 +165,8 @@ TEST(StepSequencer, TransposeAndEnableMask) {
 TEST(StepSequencer, NegativeTransposeEncoding) {
     Settings s;
     Instrument in(s);
-    in.setGenerator(0, 0, 127, 0, 0, 0);
-    in.flags = 0x10;
+    in.setGenerator(0, GeneratorType::Sine, 127, 0, 0, 0);
+    in.flags = InstrumentFlags::StepSequencer;
     in.sequencer = std::make_unique<StepSequencer>();
     in.sequencer->length = 1;
     in.sequencer->steps[0] = 1 | (76 << 8);  // t >= 64 means 64 - t = -12
@@ -221,8 +221,8 @@ TEST(Instrument, VelocityModeTwoPans) {
     Settings st;
     st.setStereo(true);
     Instrument in(st);
-    in.setGenerator(0, 1, 127, 0, 0, 0);
-    in.velocityMode = 2;
+    in.setGenerator(0, GeneratorType::Square, 127, 0, 0, 0);
+    in.velocityMode = VelocityMode::Pan;
     in.noteOn(60, 0);  // pan -64: right silent
     std::vector<float> buf(512, 0.0f);
     ASSERT_TRUE(in.render(buf.data(), 512));
@@ -242,7 +242,7 @@ TEST(Instrument, StereoAmplitudeEnvelopeRunsTwiceAsFast) {
         Settings s;
         s.setStereo(stereo);
         Instrument in(s);
-        in.setGenerator(0, 1, 127, 0, 0, 0);
+        in.setGenerator(0, GeneratorType::Square, 127, 0, 0, 0);
         in.ampEnvelope.insertPoint(10, 1.0f);
         in.noteOn(60, 127);
         std::vector<float> buf(static_cast<size_t>(s.blockFloats) * 4, 0.0f);

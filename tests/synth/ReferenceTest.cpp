@@ -82,9 +82,9 @@ TEST(Reference, FiltersMatchTheFormulasInMonoAndStereoAlsoWhenBatched) {
         std::vector<std::unique_ptr<Effect>> fx;
         std::vector<RefLpf> lpfL, lpfR;
         std::vector<RefMoog> moogL, moogR;
-        int types[4];
+        EffectType types[4];
         for (int j = 0; j < 4; ++j) {
-            types[j] = j % 2;
+            types[j] = j % 2 == 0 ? EffectType::Lpf : EffectType::MoogVcf;
             fx.push_back(makeEffect(types[j], s));
             fx.back()->setModulated(0, cutoffs[j] / 100, res[j]);
             lpfL.emplace_back(cutoffs[j] / 100 * 100, res[j]);
@@ -101,8 +101,8 @@ TEST(Reference, FiltersMatchTheFormulasInMonoAndStereoAlsoWhenBatched) {
                 for (int i = 0; i < count; ++i) {
                     const bool right = stereo && (i % 2 == 1);
                     float& w = want[j][static_cast<size_t>(i)];
-                    w = types[j] == 0 ? (right ? lpfR[j] : lpfL[j]).step(w)
-                                      : (right ? moogR[j] : moogL[j]).step(w);
+                    w = types[j] == EffectType::Lpf ? (right ? lpfR[j] : lpfL[j]).step(w)
+                                                    : (right ? moogR[j] : moogL[j]).step(w);
                 }
             }
             Effect* e[4] = {fx[0].get(), fx[1].get(), fx[2].get(), fx[3].get()};
@@ -163,7 +163,7 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
                 std::vector<std::vector<float>> want = bufs;
                 float freqs[n];
                 for (int j = 0; j < n; ++j) {
-                    gens.push_back(makeGenerator(type, s));
+                    gens.push_back(makeGenerator(static_cast<GeneratorType>(type), s));
                     gens.back()->noteOn(0, 100 + j, j * 9 - 30, spread, nullptr);
                     gens.back()->setGains(0.9f, 0.7f);
                     freqs[j] = 200.0f + 150.0f * j;
@@ -205,7 +205,7 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
                         b[j] = bufs[static_cast<size_t>(j)].data();
                     }
                     if (block % 2 == 0) {
-                        renderGenerators(type, g, b, freqs, n, count);
+                        renderGenerators(static_cast<GeneratorType>(type), g, b, freqs, n, count);
                     } else {
                         for (int j = 0; j < n; ++j) {
                             g[j]->render(b[j], count, freqs[j]);
