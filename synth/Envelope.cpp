@@ -111,20 +111,16 @@ void Lfo::setRate(int rate, int blockFloats) {
 }
 
 void StepSequencer::advance(int count, int tickLength) {
-    const double stepTime = static_cast<double>(safeDuration()) * tickLength;
+    const double stepTime = static_cast<double>(duration) * tickLength;
     if (std::trunc(timer) >= stepTime) {
         timer = static_cast<float>(timer - stepTime);
         const int32_t v = value();
-        int next = ((v >> 16) & 0xF) == 11 ? ((v >> 24) & 0xF) : current + 1;
-        const int len = std::clamp<int32_t>(length, 1, 16);
-        if (next >= len) {
+        int64_t next = ((v >> 16) & 0xF) == 11 ? ((v >> 24) & 0xF) : current + 1;
+        if (next >= length) {
             next = loopBack;
-            if (next >= len) {
-                next = len - 1;
+            if (next >= length) {
+                next = static_cast<int64_t>(length) - 1;
             }
-        }
-        if (next < 0) {
-            next = 0;
         }
         current = next;
     }

@@ -80,13 +80,17 @@ struct Lfo {
     }
 };
 
+// The 16-step sequencer. A length above 16 plays value 0 (no generator
+// sounds) for the steps from 16 on; a duration of 0 or less moves one step
+// per block.
 struct StepSequencer {
     int32_t length = 4;
     int32_t loopBack = 0;
     int32_t duration = 10;
     std::array<int32_t, 16> steps{};
     float timer = 0.0f;
-    int current = 0;
+    // 64 bits: length - 1 and current + 1 of any file values stay exact.
+    int64_t current = 0;
 
     StepSequencer() { steps.fill(63); }
     void reset() {
@@ -94,10 +98,11 @@ struct StepSequencer {
         current = 0;
     }
     // Moves to the next step when a step's time has passed, then counts the
-    // block. Lengths and durations below 1 behave as 1, so a bad file can
-    // never index outside the 16 steps.
+    // block.
     void advance(int count, int tickLength);
+    // The current step's value; 0 for a step outside the 16 that are stored.
     int32_t value() const { return current >= 0 && current < 16 ? steps[current] : 0; }
+    // The duration as a divisor (the slide modes divide by it): at least 1.
     int32_t safeDuration() const { return duration < 1 ? 1 : duration; }
 };
 

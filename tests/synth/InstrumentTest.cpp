@@ -190,23 +190,68 @@ TEST(StepSequencer, AdvancesJumpsAndLoopsBack) {
     EXPECT_EQ(visited, (std::vector<int>{0, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1}));
 }
 
-TEST(StepSequencer, BadLengthsAndDurationsStayInRange) {
-    for (int32_t length : {0, -5, 100}) {
-        for (int32_t loop : {-3, 0, 50}) {
-            for (int32_t duration : {0, -1, 1}) {
+TEST(StepSequencer, BadLengthsAndDurationsNeverReadOutsideTheSteps) {
+    for (int32_t length : {0, -5, 100, INT32_MIN, INT32_MAX}) {
+        for (int32_t loop : {-3, 0, 50, INT32_MAX}) {
+            for (int32_t duration : {0, -1, 1, INT32_MIN}) {
                 StepSequencer seq;
                 seq.length = length;
                 seq.loopBack = loop;
                 seq.duration = duration;
-                seq.steps.fill(63 | (11 << 16) | (15 << 24));
+                for (int i = 0; i < 16; ++i) {
+                    seq.steps[i] = 1000 + i;
+                }
                 for (int i = 0; i < 40; ++i) {
                     seq.advance(256, 10);
-                    ASSERT_GE(seq.current, 0);
-                    ASSERT_LT(seq.current, 16);
+                    const bool stored = seq.current >= 0 && seq.current < 16;
+                    ASSERT_EQ(seq.value(), stored ? 1000 + seq.current : 0)
+                        << length << " " << loop << " " << duration;
                 }
+                EXPECT_GE(seq.safeDuration(), 1);
             }
         }
     }
+}
+
+TEST(StepSequencer, DurationZeroMovesOneStepPerBlock) {
+    StepSequencer seq;
+    seq.length = 4;
+    seq.duration = 0;
+    std::vector<int64_t> visited;
+    for (int i = 0; i < 6; ++i) {
+        seq.advance(256, 1102);
+        visited.push_back(seq.current);
+    }
+    EXPECT_EQ(visited, (std::vector<int64_t>{1, 2, 3, 0, 1, 2}));
+}
+
+TEST(StepSequencer, LengthTwentyPlaysFourSilentStepsBeforeLooping) {
+    // Duration 0: block k after the note-on plays step k + 1. Steps 16..19
+    // hold no value (0: no generator enabled), then the loop starts over.
+    Settings s;
+    Instrument in(s);
+    in.setGenerator(0, GeneratorType::Square, 127, 0, 0, 0);
+    in.flags = InstrumentFlags::StepSequencer;
+    in.sequencer = std::make_unique<StepSequencer>();
+    in.sequencer->length = 20;
+    in.sequencer->duration = 0;
+    in.noteOn(60, 127);
+    std::vector<float> buf(256);
+    std::vector<int> loud;
+    for (int b = 0; b < 24; ++b) {
+        std::fill(buf.begin(), buf.end(), 0.0f);
+        in.render(buf.data(), 256);
+        double energy = 0.0;
+        for (float v : buf) {
+            energy += std::fabs(v);
+        }
+        loud.push_back(energy > 1.0 ? 1 : 0);
+    }
+    std::vector<int> want(24, 1);
+    for (int b = 15; b <= 18; ++b) {
+        want[b] = 0;
+    }
+    EXPECT_EQ(loud, want);
 }
 
 TEST(Instrument, PitchBendRaisesThePitch) {
