@@ -3,9 +3,10 @@
 // instruments.
 //
 // Until one HEAD has been accepted (device open, channels created) every
-// other chunk is skipped; later HEADs are skipped. Every offset and length
-// inside a chunk is checked against the chunk's size: a chunk that claims
-// more than it holds is read up to that point and the rest of it is skipped.
+// other chunk is skipped; later HEADs are skipped, and so is every chunk of
+// another tag (tag 0 included): only the end of the chunks ends the reading. Every offset and
+// length inside a chunk is checked against the chunk's size: a chunk that claims more than it holds
+// is read up to that point and the rest of it is skipped.
 #include <algorithm>
 
 #include "core/ByteReader.h"

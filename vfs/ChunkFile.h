@@ -8,9 +8,11 @@
 //
 // The reader takes the whole file into memory when it opens it, so every
 // chunk size is checked against the bytes really there before anything is
-// allocated. A chunk that claims more than is left ends the reading (an empty
-// chunk with tag 0, and no further chunks). A chunk of size 0 is delivered
-// with its tag and counted: the mesh format ends every submesh with one.
+// allocated. A chunk that claims more than is left ends the reading (the "no
+// chunk" result, and no further chunks). Every whole chunk is delivered with
+// its tag, whatever the tag: unknown tags, 0 included, are for the caller to
+// skip, so only isNone() says that the reading is over. A chunk of size 0 is
+// delivered and counted too: the mesh format ends every submesh with one.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +36,10 @@ constexpr int32_t tagId(const char* t) {
 // One chunk's bytes, held by value; copying copies the bytes.
 class Chunk {
   public:
+    // The "no chunk" result.
     Chunk() = default;
-    Chunk(int32_t tag, Bytes data) : data_(std::move(data)), tag_(tag) {}
+    // A delivered chunk; any tag, 0 included.
+    Chunk(int32_t tag, Bytes data) : data_(std::move(data)), tag_(tag), delivered_(true) {}
 
     // Copies min(count, size - position) bytes and advances; returns the count.
     int read(void* destination, int count);
@@ -48,14 +52,15 @@ class Chunk {
     int32_t position() const { return position_; }
     int32_t remaining() const { return size() - position_; }
     const Bytes& data() const { return data_; }
-    // True for the "no chunk" result (tag 0), false for any delivered chunk,
-    // including a delivered chunk of size 0.
-    bool isNone() const { return tag_ == 0; }
+    // True for the "no chunk" result (its tag reads 0), false for any
+    // delivered chunk, including one of size 0 and one whose tag is 0.
+    bool isNone() const { return !delivered_; }
 
   private:
     Bytes data_;
     int32_t position_ = 0;
     int32_t tag_ = 0;
+    bool delivered_ = false;
 };
 
 class ChunkFile {
@@ -69,8 +74,8 @@ class ChunkFile {
     bool open(const char* name);
     // Reads the header from bytes that were already loaded.
     bool openBytes(Bytes bytes);
-    // The next chunk, or an empty one (tag 0) when there are no more, the
-    // file is not open, or the rest of the file does not hold a whole chunk.
+    // The next chunk, or the "no chunk" result (isNone) when there are no
+    // more, the file is not open, or the rest does not hold a whole chunk.
     Chunk nextChunk();
     void close();
 

@@ -41,6 +41,27 @@ TEST(ConfigChunks, HeadWithZeroChannelsIsRefusedAndLaterChunksSkipped) {
     EXPECT_EQ(q->instruments().size(), 1u);
 }
 
+TEST(ConfigChunks, TagZeroAndUnknownChunksAreSkippedNotTheEnd) {
+    const vfs::Bytes bytes = compileText(monoHead() + "chunk taghex=00000000 hex=0102\n" +
+                                         "chunk tag=XTRA hex=\n" + kInst);
+    vfs::ChunkFile f;
+    ASSERT_TRUE(f.openBytes(bytes));
+    f.nextChunk();
+    const vfs::Chunk zero = f.nextChunk();
+    EXPECT_EQ(zero.tag(), 0);
+    EXPECT_EQ(zero.size(), 2);
+    EXPECT_FALSE(zero.isNone()) << "a stored chunk with tag 0 is a chunk, not the end";
+    auto p = load(bytes);
+    ASSERT_EQ(p->instruments().size(), 1u);
+    EXPECT_EQ(p->mixer().channels[0].instrument, p->instruments()[0].get());
+    // The text tools keep the chunk as it is.
+    ConfigDesc d;
+    std::string error;
+    ASSERT_TRUE(readConfig(bytes, d, error)) << error;
+    ASSERT_EQ(d.chunks.size(), 4u);
+    EXPECT_EQ(buildConfig(d), bytes);
+}
+
 TEST(ConfigChunks, SecondHeadIsSkipped) {
     auto p = load(compileText(monoHead(2) + monoHead(5, true)));
     EXPECT_EQ(p->mixer().channels.size(), 2u);
