@@ -70,17 +70,18 @@ class Oscillator final : public GeneratorBase {
 
     void render(float* buffer, int count, float frequency) override {
         setFrequency(frequency);
+        // The product is added in double and the sum rounded to float once.
         if (!settings_->stereo) {
             for (int i = 0; i < count; ++i) {
-                buffer[i] += static_cast<float>(next(left_, false) * gainLeft_);
+                buffer[i] = static_cast<float>(buffer[i] + next(left_, false) * gainLeft_);
             }
             return;
         }
         for (int i = 0; i + 1 < count; i += 2) {
             const double l = next(left_, true);
-            buffer[i] += static_cast<float>(l * gainLeft_);
+            buffer[i] = static_cast<float>(buffer[i] + l * gainLeft_);
             const double r = spread_ ? next(right_, true) : l;
-            buffer[i + 1] += static_cast<float>(r * gainRight_);
+            buffer[i + 1] = static_cast<float>(buffer[i + 1] + r * gainRight_);
         }
     }
 
@@ -214,9 +215,9 @@ void runStreams(const Stream* st, int frames) {
         for (int j = 0; j < N; ++j) {
             const double v = advance<Type, F != Feed::Mono>(s[j], c[j], r[j], k[j], step[j]);
             float* o = out[j] + static_cast<ptrdiff_t>(f) * stride;
-            o[0] += static_cast<float>(v * g0[j]);
+            o[0] = static_cast<float>(o[0] + v * g0[j]);
             if constexpr (F == Feed::StereoBoth) {
-                o[1] += static_cast<float>(v * g1[j]);
+                o[1] = static_cast<float>(o[1] + v * g1[j]);
             }
         }
     }

@@ -301,6 +301,22 @@ void Instrument::stepSequencerBlock(int count, BlockModulation& m) {
     slide += slideStep;
 }
 
+// A filter modulation term: the bend sets it to g / 128, the wheel adds
+// g / 128 and the LFO g / 256, each sum taken in double and stored once.
+void Instrument::modulateFilter(float& term, Source source, double g) {
+    switch (source) {
+        case Source::Bend:
+            term = static_cast<float>(g / 128.0);
+            break;
+        case Source::Wheel:
+            term = static_cast<float>(term + g / 128.0);
+            break;
+        case Source::Lfo:
+            term = static_cast<float>(term + g / 256.0);
+            break;
+    }
+}
+
 // One modulation value g of a source applied to its target. The sources
 // differ only where their formulas do: the bend sets what the wheel and the
 // LFO add to, and each scales the volume, pitch and filter terms its own way.
@@ -328,13 +344,10 @@ void Instrument::modulate(Source source, Target target, double g, BlockModulatio
             auxOffset = static_cast<float>(g);
             break;
         case Target::Cutoff:
-            cutoffMod = bend ? static_cast<float>(g / 128.0)
-                             : cutoffMod + static_cast<float>(g / (lfoSource ? 256.0 : 128.0));
+            modulateFilter(cutoffMod, source, g);
             break;
         case Target::Resonance:
-            resonanceMod = bend
-                               ? static_cast<float>(g / 128.0)
-                               : resonanceMod + static_cast<float>(g / (lfoSource ? 256.0 : 128.0));
+            modulateFilter(resonanceMod, source, g);
             break;
         case Target::None:
             break;
@@ -343,11 +356,13 @@ void Instrument::modulate(Source source, Target target, double g, BlockModulatio
 
 // Moves the glide offset toward 0 and bends the pitch by what is left.
 void Instrument::portamentoBlock(BlockModulation& m) {
-    const float r = static_cast<float>(portamento) * 0.01f;
+    // The step and the moved offset are computed in double; the offset is
+    // stored as float once.
+    const double r = portamento * 0.01;
     if (glide > 0.0f) {
-        glide = glide - r < 0.0f ? 0.0f : glide - r;
+        glide = glide - r < 0.0 ? 0.0f : static_cast<float>(glide - r);
     } else if (glide < 0.0f) {
-        glide = glide + r > 0.0f ? 0.0f : glide + r;
+        glide = glide + r > 0.0 ? 0.0f : static_cast<float>(glide + r);
     }
     m.pitch += glide;
 }

@@ -189,6 +189,7 @@ class Instrument {
 
     void stepSequencerBlock(int count, BlockModulation& m);
     void modulate(Source source, Target target, double g, BlockModulation& m);
+    static void modulateFilter(float& term, Source source, double g);
     void portamentoBlock(BlockModulation& m);
     void startVoices(int count, const BlockModulation& m);
     int generatorJobs(const BlockModulation& m, GeneratorJob* jobs);

@@ -11,6 +11,7 @@
 #include "support/SynthTestUtil.h"
 #include "synth/Effect.h"
 #include "synth/Generator.h"
+#include "synth/Instrument.h"
 #include "synth/Mixer.h"
 
 namespace kvx::synth {
@@ -147,6 +148,12 @@ struct RefOsc {
     }
 };
 
+// A generator adds v x gain, v a double, into the float sample: the sum is
+// taken in double and rounded to float once.
+void addOnce(float& sample, double v, float gain) {
+    sample = static_cast<float>(sample + v * gain);
+}
+
 TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
     constexpr double kPi = 3.14159265358979323846;
     for (bool stereo : {false, true}) {
@@ -186,15 +193,15 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
                         auto& w = want[static_cast<size_t>(j)];
                         if (!stereo) {
                             for (int i = 0; i < count; ++i) {
-                                w[static_cast<size_t>(i)] +=
-                                    static_cast<float>(left[j].next(k, step, false) * gl);
+                                addOnce(w[static_cast<size_t>(i)], left[j].next(k, step, false),
+                                        gl);
                             }
                         } else {
                             for (int i = 0; i < count; i += 2) {
                                 const double l = left[j].next(k, step, true);
-                                w[static_cast<size_t>(i)] += static_cast<float>(l * gl);
+                                addOnce(w[static_cast<size_t>(i)], l, gl);
                                 const double r = spread != 0 ? right[j].next(k, step, true) : l;
-                                w[static_cast<size_t>(i) + 1] += static_cast<float>(r * gr);
+                                addOnce(w[static_cast<size_t>(i) + 1], r, gr);
                             }
                         }
                     }
@@ -217,6 +224,85 @@ TEST(Reference, BatchedGeneratorsMatchTheFormulas) {
             }
         }
     }
+}
+
+TEST(Reference, GeneratorsAddTheirProductRoundedOnce) {
+    constexpr double kPi = 3.14159265358979323846;
+    for (bool stereo : {false, true}) {
+        Settings s;
+        s.setStereo(stereo);
+        const int count = s.blockFloats;
+        auto g = makeGenerator(GeneratorType::Sine, s);
+        g->noteOn(0, 100, 0, 0, nullptr);
+        g->setGains(0.9f, 0.9f);
+        const float gain = 1.0f * (100 / 127.0f) * 0.9f;
+        const float frequency = 1234.5f;
+        const double step = frequency / 44100.0, k = std::sin(kPi * step);
+        std::vector<float> buf(static_cast<size_t>(count));
+        for (size_t i = 0; i < buf.size(); ++i) {
+            buf[i] = 0.3f + static_cast<float>(i) * 1e-3f;
+        }
+        std::vector<float> once = buf, twice = buf;
+        RefOsc ref{0};
+        for (size_t i = 0; i < buf.size(); i += stereo ? 2 : 1) {
+            const double v = ref.next(k, step, stereo);
+            for (size_t side = 0; side < (stereo ? 2u : 1u); ++side) {
+                addOnce(once[i + side], v, gain);
+                twice[i + side] += static_cast<float>(v * gain);
+            }
+        }
+        g->render(buf.data(), count, frequency);
+        EXPECT_EQ(buf, once) << "stereo " << stereo;
+        EXPECT_NE(once, twice) << "the case must tell one rounding from two";
+    }
+}
+
+TEST(Reference, LfoFilterModulationIsSummedInDouble) {
+    constexpr double kPi = 3.14159265358979323846;
+    Settings s;
+    Instrument in(s);
+    in.setGenerator(0, GeneratorType::Sine, 127, 0, 0, 0);
+    in.setLfoRate(600);
+    in.lfoDepth = 77;
+    in.lfoDestination = LfoDestination::Cutoff;
+    double a = 1.0, b = 0.0;
+    const double k = std::sin(256 * (600 / 60.0) * kPi / 44100);
+    float once = 0.0f, twice = 0.0f;
+    bool differed = false;
+    std::vector<float> buf(256);
+    for (int block = 0; block < 400; ++block) {
+        in.render(buf.data(), 256);
+        a = a - k * b;
+        b = b + k * a;
+        const double g = b * 77;
+        once = static_cast<float>(once + g / 256);
+        twice += static_cast<float>(g / 256);
+        ASSERT_EQ(in.cutoffMod, once) << "block " << block;
+        differed = differed || once != twice;
+    }
+    EXPECT_TRUE(differed) << "the case must tell one rounding from two";
+}
+
+TEST(Reference, PortamentoStepIsTakenInDouble) {
+    Settings s;
+    Instrument in(s);
+    in.setGenerator(0, GeneratorType::Sine, 127, 0, 0, 0);
+    in.portamento = 5;
+    in.noteOn(40, 100);
+    in.noteOn(60, 100);  // glide offset 40 - 60 = -20 semitones
+    float once = -20.0f, twice = -20.0f;
+    bool differed = false;
+    std::vector<float> buf(256);
+    for (int block = 0; block < 500; ++block) {
+        std::fill(buf.begin(), buf.end(), 0.0f);
+        in.render(buf.data(), 256);
+        once = once + 5 * 0.01 > 0.0 ? 0.0f : static_cast<float>(once + 5 * 0.01);
+        twice = twice + 0.05f > 0.0f ? 0.0f : twice + 0.05f;
+        ASSERT_EQ(in.glide, once) << "block " << block;
+        differed = differed || once != twice;
+    }
+    EXPECT_EQ(once, 0.0f);
+    EXPECT_TRUE(differed) << "the case must tell one rounding from two";
 }
 
 TEST(Reference, StagedMixerMatchesChannelAfterChannel) {
