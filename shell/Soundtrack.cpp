@@ -45,6 +45,10 @@ bool Soundtrack::load(const core::String& config, const core::String& song) {
     music_ = player_->loadConfig(config.text());
     if (music_) {
         player_->loadSong(song.text());
+        // The show plays on regardless; these lines say why parts are silent.
+        for (const std::string& line : player_->warnings()) {
+            std::fprintf(stderr, "kvx: synth: %s\n", line.c_str());
+        }
         if (mode_ == Mode::Live) {
             thread_ = synth::startMusicThread(player_.get(), raisePriority);
         }

@@ -19,12 +19,15 @@ Player::Player(std::unique_ptr<AudioDevice> device, Mode mode, const core::Clock
 
 bool Player::loadSong(const char* name) {
     song_.clear();
+    songWarnings_.clear();
     const auto bytes = vfs::Vfs::readAll(name);
     return bytes && parseSong(*bytes);
 }
 
 bool Player::parseSong(const vfs::Bytes& bytes) {
-    return song_.parse(bytes.data(), bytes.size());
+    const bool ok = song_.parse(bytes.data(), bytes.size());
+    checkSong();
+    return ok;
 }
 
 void Player::play() {

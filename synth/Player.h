@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/Timer.h"
@@ -87,6 +88,17 @@ class Player {
     // Renders one block into the ring at index b and queues it.
     void renderBlock(int b);
 
+    // Why parts of the configuration or the song will not sound as written,
+    // one line per cause, e.g. "channel 9: no mixer channel (HEAD has 4); its
+    // notes are silent". parseConfig gives the configuration's lines and
+    // parseSong (after the configuration) the song's; the caller prints them.
+    std::vector<std::string> warnings() const;
+
+    // Requested instrument indices from this one on are not placed (that
+    // many empty entries would have to be allocated): such an instrument
+    // goes to the end of the table, with a warning.
+    static constexpr int32_t kInstrumentTableLimit = 4096;
+
     bool headAccepted() const { return accepted_; }
     const Settings& settings() const { return settings_; }
     Mixer& mixer() { return mixer_; }
@@ -114,7 +126,9 @@ class Player {
     void readChannelEffects(const vfs::Bytes& data);
     void readInstrument(const vfs::Bytes& data);
     // The table index a new instrument takes (see readInstrument).
-    int placeInstrument(int32_t requested);
+    int placeInstrument(int32_t requested, const std::string& name);
+    // Lists the causes of silence that the loaded song meets (see warnings).
+    void checkSong();
     void advanceSongTo(uint32_t ms);
 
     std::unique_ptr<AudioDevice> device_;
@@ -129,6 +143,8 @@ class Player {
     std::vector<int16_t> ring_;
     std::vector<float> block_;
     NoteOnHook noteOnHook_ = nullptr;
+    std::vector<std::string> configWarnings_;
+    std::vector<std::string> songWarnings_;
     bool accepted_ = false;
     bool deviceOpen_ = false;
     int current_ = -1;

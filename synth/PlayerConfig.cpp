@@ -28,8 +28,6 @@ constexpr size_t kHeadSize = 40;
 constexpr size_t kHeadRangesSize = 72;
 // Fixed instrument header, from H to the last field (portamento rate).
 constexpr int64_t kInstHeaderSize = 102;
-// Program changes address instruments 0..127; the table never grows beyond.
-constexpr int kMaxInstruments = 128;
 
 int clampSlot(int32_t slot) {
     return std::clamp<int32_t>(slot, 0, kMaxSlots - 1);
@@ -191,6 +189,7 @@ bool Player::parseConfig(const vfs::Bytes& bytes) {
     if (!file.openBytes(bytes)) {
         return false;
     }
+    configWarnings_.clear();
     while (file.isOpen() && file.chunksRead() < file.chunkCount()) {
         const vfs::Chunk chunk = file.nextChunk();
         if (chunk.isNone()) {
@@ -292,23 +291,27 @@ void Player::readChannelEffects(const vfs::Bytes& data) {
     }
 }
 
-int Player::placeInstrument(int32_t requested) {
+int Player::placeInstrument(int32_t requested, const std::string& name) {
     // Into the first empty entry, else at the requested index beyond the
-    // end, else at the end; the table is bounded, so a huge index appends.
+    // end (entries between stay empty), else at the end.
     for (size_t i = 0; i < instruments_.size(); ++i) {
         if (!instruments_[i]) {
             return static_cast<int>(i);
         }
     }
-    if (requested >= static_cast<int32_t>(instruments_.size()) && requested < kMaxInstruments) {
+    const auto size = static_cast<int32_t>(instruments_.size());
+    if (requested >= size && requested < kInstrumentTableLimit) {
         instruments_.resize(static_cast<size_t>(requested) + 1);
         return requested;
     }
-    if (static_cast<int>(instruments_.size()) < kMaxInstruments) {
-        instruments_.emplace_back();
-        return static_cast<int>(instruments_.size()) - 1;
+    if (requested >= size) {
+        configWarnings_.push_back("instrument \"" + name + "\": index " +
+                                  std::to_string(requested) + " is past the table's limit of " +
+                                  std::to_string(kInstrumentTableLimit) + "; it takes index " +
+                                  std::to_string(size));
     }
-    return -1;
+    instruments_.emplace_back();
+    return size;
 }
 
 void Player::readInstrument(const vfs::Bytes& data) {
@@ -320,10 +323,7 @@ void Player::readInstrument(const vfs::Bytes& data) {
     if (!r.ok() || !readInstHeader(r, header)) {
         return;
     }
-    const int index = placeInstrument(header.requested);
-    if (index < 0) {
-        return;
-    }
+    const int index = placeInstrument(header.requested, name);
     instruments_[index] = std::make_unique<Instrument>(settings_);
     current_ = index;
     Instrument& in = *instruments_[index];

@@ -176,6 +176,43 @@ TEST(ConfigChunks, InstrumentTablePlacement) {
     EXPECT_EQ(t[2]->name, "neg");
 }
 
+TEST(ConfigChunks, RequestedIndexFrom128OnIsPlacedThere) {
+    auto p = load(compileText(monoHead() + "inst name=far index=200 channel=0\n"));
+    const auto& t = p->instruments();
+    ASSERT_EQ(t.size(), 201u);
+    ASSERT_NE(t[200], nullptr);
+    EXPECT_EQ(t[200]->name, "far");
+    EXPECT_EQ(t[0], nullptr);  // the entries between stay empty
+    EXPECT_EQ(p->mixer().channels[0].instrument, t[200].get());
+    EXPECT_TRUE(p->warnings().empty());
+}
+
+TEST(ConfigChunks, InstrumentsPastTheLimitStillLoadTakeTheirChannelAndWarn) {
+    // 130 instruments: more than program changes can reach, all kept; the
+    // last one's default channel is honoured. Then one whose index is past
+    // the table's limit: appended, on its channel, with a warning.
+    std::string text = monoHead(3);
+    for (int i = 0; i < 130; ++i) {
+        text += "inst name=i" + std::to_string(i) + " index=" + std::to_string(i) +
+                " channel=" + std::to_string(i == 129 ? 1 : -1) + "\n";
+    }
+    text += "inst name=huge index=1000000 channel=2\n";
+    auto p = load(compileText(text));
+    const auto& t = p->instruments();
+    ASSERT_EQ(t.size(), 131u);
+    EXPECT_EQ(t[128]->name, "i128");
+    EXPECT_EQ(t[129]->name, "i129");
+    EXPECT_EQ(p->mixer().channels[1].instrument, t[129].get());
+    EXPECT_EQ(t[130]->name, "huge");
+    EXPECT_EQ(p->mixer().channels[2].instrument, t[130].get());
+    const auto warnings = p->warnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("\"huge\": index 1000000 is past the table's limit of 4096"),
+              std::string::npos)
+        << warnings[0];
+    EXPECT_NE(warnings[0].find("takes index 130"), std::string::npos) << warnings[0];
+}
+
 TEST(ConfigChunks, LyingNameLengthEndsTheRecordsButKeepsTheInstrument) {
     ConfigDesc d;
     std::string error;
@@ -245,7 +282,8 @@ TEST(ConfigChunks, TruncatedAndCorruptedFilesNeverCrash) {
         // Whatever was accepted renders exactly the blocks due by 30 ms.
         EXPECT_EQ(dev->samples().size(), p.headAccepted() ? 5u * p.settings().blockFloats : 0u);
         EXPECT_LE(p.mixer().channels.size(), 16u);
-        EXPECT_LE(p.instruments().size(), 128u);
+        // One INST chunk in the file: at most the table's limit plus it.
+        EXPECT_LE(p.instruments().size(), Player::kInstrumentTableLimit + 1u);
     }
 }
 

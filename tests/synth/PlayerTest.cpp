@@ -116,6 +116,53 @@ TEST(PlayerMessages, SystemAndDataBytesAreIgnored) {
     EXPECT_EQ(test::rms(rig.render(50)), 0.0);
 }
 
+TEST(PlayerMessages, SongWarnsOncePerCauseOfSilence) {
+    // Four mixer channels; instruments 0 and 1 on channels 0 and 1,
+    // channel 3 has none.
+    Rig rig(monoHead(4) + kSine + "inst name=saw index=1 channel=1\n  gen slot=0 type=gSaw\n");
+    std::vector<SongEvent> events = {
+        {0, 0x90, 60, 100},   // heard
+        {0, 0x99, 36, 100},   // drums: no mixer channel 9
+        {10, 0x99, 38, 100},  // the same cause again
+        {10, 0x93, 60, 100},  // channel 3 has no instrument
+        {20, 0xC1, 40, 0},    // program 40: not in the configuration
+        {30, 0x91, 60, 100},  // channel 1 is silent now
+        {30, 0x99, 36, 0},    // velocity 0: a note-off, no cause
+        {40, 0xC9, 0, 0},     // moves instrument 0 to a channel HEAD lacks
+        {50, 0x90, 62, 100},  // so channel 0 lost its instrument
+    };
+    ASSERT_TRUE(rig.player->parseSong(writeSong(events)));
+    const std::vector<std::string> want = {
+        "channel 9: no mixer channel (HEAD has 4); its notes are silent",
+        "channel 3: mixer channel 3 has no instrument; its notes there are silent",
+        "channel 1: program 40 selects an instrument the configuration lacks (it has 0-1); the "
+        "channel falls silent",
+        "channel 1: mixer channel 1 has no instrument; its notes there are silent",
+        "channel 9: program 0 moves instrument 0 to mixer channel 9, which HEAD lacks (HEAD has "
+        "4)",
+        "channel 0: mixer channel 0 has no instrument; its notes there are silent",
+    };
+    EXPECT_EQ(rig.player->warnings(), want);
+    // A song that the configuration serves fully gives no lines, and the
+    // lines of the previous song are gone.
+    ASSERT_TRUE(rig.player->parseSong(writeSong({{0, 0x90, 60, 100}, {5, 0xC1, 0, 0}})));
+    EXPECT_TRUE(rig.player->warnings().empty());
+}
+
+TEST(PlayerMessages, SongWarningsMatchWhatThePlayerDoes) {
+    // The walk and the real message handling agree: after playing the song,
+    // exactly the channels named silent have no instrument.
+    Rig rig(monoHead(2) + kSine + "inst name=saw index=1 channel=1\n  gen slot=0 type=gSaw\n");
+    ASSERT_TRUE(rig.player->parseSong(writeSong({{0, 0xC0, 1, 0}, {0, 0xC1, 7, 0}})));
+    rig.render(20);
+    const auto& ch = rig.player->mixer().channels;
+    EXPECT_EQ(ch[0].instrument, rig.player->instruments()[1].get());
+    EXPECT_EQ(ch[1].instrument, nullptr);
+    const auto w = rig.player->warnings();
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0].rfind("channel 1: program 7", 0), 0u) << w[0];
+}
+
 TEST(PlayerRendering, Note69RendersAt440Hz) {
     Rig rig(monoHead() + kSine);
     rig.send(0x90, 69, 127);

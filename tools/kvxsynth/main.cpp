@@ -117,6 +117,9 @@ int render(const std::string& configPath, const std::string& songPath, const std
         std::cerr << "kvxsynth: " << songPath << " is not a song (no kvx::song magic)\n";
         return 1;
     }
+    for (const std::string& line : player.warnings()) {
+        std::cerr << "kvxsynth: warning: " << line << "\n";
+    }
     if (seconds <= 0.0) {  // the song plus two seconds for the releases
         const auto& ev = player.song().events();
         seconds = (ev.empty() ? 0.0 : ev.back().time / 1000.0) + 2.0;
