@@ -1,6 +1,7 @@
 // Binary side of the configuration model (see ConfigText.h): building the
 // chunk file from a ConfigDesc, and reading one back into a ConfigDesc.
 #include <array>
+#include <string_view>
 
 #include "core/ByteReader.h"
 #include "core/ByteWriter.h"
@@ -134,7 +135,9 @@ vfs::Bytes buildChunk(const ChunkDesc& c) {
     return b;
 }
 
-const char* kindTag(const ChunkDesc& c) {
+// The chunk's tag; a kept chunk's tag may hold NUL bytes, so it is a view of
+// all four bytes, not a C string.
+std::string_view kindTag(const ChunkDesc& c) {
     switch (c.kind) {
         case ChunkDesc::Kind::Head:
             return "HEAD";
@@ -145,7 +148,7 @@ const char* kindTag(const ChunkDesc& c) {
         case ChunkDesc::Kind::Raw:
             break;
     }
-    return c.tag.c_str();
+    return c.tag;
 }
 
 // ---- binary reading ----------------------------------------------------------
@@ -284,25 +287,25 @@ bool decodeChunk(int32_t tag, const vfs::Bytes& d, ChunkDesc& c) {
     return false;
 }
 
-// Names the text form can carry inside quotes.
-bool textSafe(const std::string& s) {
-    for (char ch : s) {
-        if (ch == '"' || ch == '\n' || ch == '\r') {
-            return false;
-        }
-    }
-    return true;
-}
+// Where the container header keeps the chunk count.
+constexpr size_t kCountOffset = 19;
 
-bool textSafe(const ChunkDesc& c) {
-    bool ok = textSafe(c.name);
-    for (const GeneratorDesc& g : c.generators) {
-        ok = ok && textSafe(g.type);
+// A chunk as the text shows it: decoded, or kept byte for byte when it is
+// not in canonical layout or holds what the text cannot carry.
+ChunkDesc describeChunk(const vfs::Chunk& chunk) {
+    ChunkDesc c;
+    if (decodeChunk(chunk.tag(), chunk.data(), c) && buildChunk(c) == chunk.data() &&
+        textCanCarry(c)) {
+        return c;
     }
-    for (const EffectDesc& e : c.effects) {
-        ok = ok && textSafe(e.type);
+    c = ChunkDesc{};
+    c.kind = ChunkDesc::Kind::Raw;
+    const auto t = static_cast<uint32_t>(chunk.tag());
+    for (int i = 0; i < 4; ++i) {
+        c.tag += static_cast<char>((t >> (8 * i)) & 0xFF);
     }
-    return ok;
+    c.raw = chunk.data();
+    return c;
 }
 
 }  // namespace
@@ -312,7 +315,12 @@ vfs::Bytes buildConfig(const ConfigDesc& config) {
     for (const ChunkDesc& c : config.chunks) {
         w.add(kindTag(c), buildChunk(c));
     }
-    return w.finish();
+    vfs::Bytes out = w.finish();
+    if (config.declaredCount) {
+        core::storeI32(out.data() + kCountOffset, *config.declaredCount);
+    }
+    out.insert(out.end(), config.tail.begin(), config.tail.end());
+    return out;
 }
 
 bool readConfig(const vfs::Bytes& bytes, ConfigDesc& out, std::string& error) {
@@ -324,26 +332,23 @@ bool readConfig(const vfs::Bytes& bytes, ConfigDesc& out, std::string& error) {
     out = ConfigDesc{};
     out.version = file.version();
     out.reserved = file.reserved();
+    // The reader forgets the announced count when a chunk is cut short.
+    ByteReader header(bytes.data(), bytes.size());
+    header.seek(kCountOffset);
+    const int32_t announced = header.i32();
+    size_t end = kCountOffset + 4;
     while (file.chunksRead() < file.chunkCount()) {
         const vfs::Chunk chunk = file.nextChunk();
         if (chunk.isNone()) {
-            error = "chunk " + std::to_string(out.chunks.size()) + " runs past the end of the file";
-            return false;
+            break;  // cut short: its bytes go to the tail
         }
-        ChunkDesc c;
-        // A chunk that is not in canonical layout is kept byte for byte.
-        if (!decodeChunk(chunk.tag(), chunk.data(), c) || buildChunk(c) != chunk.data() ||
-            !textSafe(c)) {
-            c = ChunkDesc{};
-            c.kind = ChunkDesc::Kind::Raw;
-            const auto t = static_cast<uint32_t>(chunk.tag());
-            for (int i = 0; i < 4; ++i) {
-                c.tag += static_cast<char>((t >> (8 * i)) & 0xFF);
-            }
-            c.raw = chunk.data();
-        }
-        out.chunks.push_back(std::move(c));
+        end += 8 + static_cast<size_t>(chunk.size());
+        out.chunks.push_back(describeChunk(chunk));
     }
+    if (announced != static_cast<int32_t>(out.chunks.size())) {
+        out.declaredCount = announced;
+    }
+    out.tail.assign(bytes.begin() + static_cast<std::ptrdiff_t>(end), bytes.end());
     return true;
 }
 

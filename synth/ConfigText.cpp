@@ -340,10 +340,18 @@ class TextParser {
         if (!pairs(l, 1, kv)) {
             return false;
         }
+        if (tailSeen_) {
+            return fail(l, "nothing may follow the tail");
+        }
         if (key == "config") {
             chunk_ = nullptr;
-            return take(l, kv, "version", out_.version) && take(l, kv, "reserved", out_.reserved) &&
-                   noneLeft(l, kv);
+            return configLine(l, kv);
+        }
+        if (key == "tail") {
+            chunk_ = nullptr;
+            tailSeen_ = true;
+            std::string v;
+            return (!takeText(kv, "hex", v) || hexBytes(l, v, out_.tail)) && noneLeft(l, kv);
         }
         for (const auto& s : kSections) {
             if (key == s.word) {
@@ -352,7 +360,21 @@ class TextParser {
                 return (this->*s.handler)(l, kv, *chunk_) && noneLeft(l, kv);
             }
         }
-        return fail(l, "unknown section '" + key + "' (head, cefx, inst, chunk, config)");
+        return fail(l, "unknown section '" + key + "' (head, cefx, inst, chunk, config, tail)");
+    }
+
+    bool configLine(const Line& l, Pairs& kv) {
+        if (!take(l, kv, "version", out_.version) || !take(l, kv, "reserved", out_.reserved)) {
+            return false;
+        }
+        if (kv.count("count") != 0) {
+            int32_t count = 0;
+            if (!take(l, kv, "count", count)) {
+                return false;
+            }
+            out_.declaredCount = count;
+        }
+        return noneLeft(l, kv);
     }
 
     bool head(const Line& l, Pairs& kv, ChunkDesc& c) {
@@ -577,14 +599,42 @@ class TextParser {
     ConfigDesc& out_;
     std::string& error_;
     ChunkDesc* chunk_ = nullptr;
+    bool tailSeen_ = false;
 };
 
 }  // namespace
 
+bool textCanCarry(const ChunkDesc& c) {
+    auto nameOk = [](const std::string& s) {
+        return s.find_first_of("\"\n\r") == std::string::npos;
+    };
+    auto levelsOk = [](const EnvelopeDesc& env) {
+        for (const auto& point : env.points) {
+            const float back = std::strtof(floatText(point.second).c_str(), nullptr);
+            if (std::memcmp(&back, &point.second, sizeof back) != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    bool ok = nameOk(c.name) && levelsOk(c.amp) && levelsOk(c.pan);
+    for (const GeneratorDesc& g : c.generators) {
+        ok = ok && nameOk(g.type);
+    }
+    for (const EffectDesc& e : c.effects) {
+        ok = ok && nameOk(e.type);
+    }
+    return ok;
+}
+
 std::string configToText(const ConfigDesc& config) {
     std::ostringstream o;
     o << "# kvx synthesizer configuration\n";
-    o << "config version=" << config.version << " reserved=" << config.reserved << "\n";
+    o << "config version=" << config.version << " reserved=" << config.reserved;
+    if (config.declaredCount) {
+        o << " count=" << *config.declaredCount;
+    }
+    o << "\n";
     for (const ChunkDesc& c : config.chunks) {
         o << "\n";
         switch (c.kind) {
@@ -601,6 +651,10 @@ std::string configToText(const ConfigDesc& config) {
                 writeRaw(o, c);
                 break;
         }
+    }
+    if (!config.tail.empty()) {
+        o << "\n# bytes after the chunks the header announces\ntail hex=" << hex(config.tail)
+          << "\n";
     }
     return o.str();
 }

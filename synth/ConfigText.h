@@ -6,14 +6,17 @@
 // indented lines. Values are key=value words; names may be quoted. '#' starts
 // a comment. docs/synth-config.md describes every key.
 //
-// Round trip: compile(dump(b)) == b for every file that compile produced, and
-// dump(compile(t)) is the canonical form of t. Offsets inside records are
-// written canonically (records right after their fixed header), names with
-// one terminating NUL; chunks of other tags are kept as hex.
+// Round trip: compile(dump(b)) == b for every file that the player accepts
+// (the magic and a whole header), and dump(compile(t)) is the canonical form
+// of t. Offsets inside records are written canonically (records right after
+// their fixed header), names with one terminating NUL; a chunk of another
+// tag or in another layout is kept as hex, and so are the bytes after the
+// chunks that the header announces.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,7 +82,13 @@ struct ChunkDesc {
 struct ConfigDesc {
     int32_t version = 1;
     int32_t reserved = 0;
+    // The header's chunk count when it is not the number of chunks (a file
+    // may announce fewer chunks than it holds, or more, or none).
+    std::optional<int32_t> declaredCount;
     std::vector<ChunkDesc> chunks;
+    // Bytes after the last chunk the reader delivers (chunks beyond the
+    // announced count, a chunk cut short, anything else); kept as they are.
+    vfs::Bytes tail;
 };
 
 // Text to model; false with a message naming the line on bad input.
@@ -88,6 +97,10 @@ bool parseConfigText(const std::string& text, ConfigDesc& out, std::string& erro
 std::string configToText(const ConfigDesc& config);
 // Model to the binary chunk file.
 vfs::Bytes buildConfig(const ConfigDesc& config);
+// Whether the text can write the chunk's names and values so that they read
+// back the same: not names with quotes or line breaks, not a NaN whose
+// payload the text does not show.
+bool textCanCarry(const ChunkDesc& chunk);
 // Binary chunk file to model; false with a message when it is not one.
 bool readConfig(const vfs::Bytes& bytes, ConfigDesc& out, std::string& error);
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "synth/MidiImport.h"
@@ -108,6 +109,40 @@ TEST_F(Tools, RenderWritesTheRequestedLength) {
     }
     EXPECT_GT(energy, 1000000);
     EXPECT_NE(text("err.txt").find("real time"), std::string::npos);
+}
+
+TEST_F(Tools, DumpsKeepEveryByteThroughCompileAndFromText) {
+    // A configuration with fewer chunks announced than stored and bytes
+    // after them, and a song with what a plain event line cannot say.
+    std::ifstream shipped(kExample + "config.sp", std::ios::binary);
+    vfs::Bytes config((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>());
+    config[19] = 2;
+    config.insert(config.end(), {1, 2, 3});
+    const vfs::Bytes song = {'k', 'v',  'x',  ':',  ':', 's', 'o',  'n',  'g',
+                             4,   5,    3,    0,    0,   0,   0x00, 0x45, 200,
+                             13,  0x80, 0x05, 0x90, 60,  100, 0x7F, 0xF8, 9};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 12; ++round) {
+        vfs::Bytes c = config, m = song;
+        if (round > 0) {  // then mutations after the headers
+            c[23 + rng() % (c.size() - 23)] = static_cast<uint8_t>(rng());
+            m[15 + rng() % (m.size() - 15)] = static_cast<uint8_t>(rng());
+        }
+        write("in.sp", c);
+        ASSERT_EQ(run("kvxsynth", "dump " + path("in.sp")), 0) << text("err.txt");
+        fs::copy_file(dir_ / "out.txt", dir_ / "config.txt", fs::copy_options::overwrite_existing);
+        ASSERT_EQ(run("kvxsynth", "compile " + path("config.txt") + " " + path("back.sp")), 0)
+            << text("err.txt");
+        EXPECT_EQ(read("back.sp"), c) << "round " << round << "\n" << text("config.txt");
+        write("in.m", m);
+        ASSERT_EQ(run("kvxsong", "dump " + path("in.m")), 0) << text("err.txt");
+        fs::copy_file(dir_ / "out.txt", dir_ / "song.txt", fs::copy_options::overwrite_existing);
+        ASSERT_EQ(run("kvxsong", "from-text " + path("song.txt") + " " + path("back.m")), 0)
+            << text("err.txt");
+        EXPECT_EQ(read("back.m"), m) << "round " << round << "\n" << text("song.txt");
+    }
+    ASSERT_EQ(run("kvxsong", "dump " + path("in.m")), 0);
+    EXPECT_NE(text("out.txt").find("song pad=0405"), std::string::npos) << text("out.txt");
 }
 
 TEST_F(Tools, BadInputGivesAMessageAndNonZeroStatus) {

@@ -1,22 +1,18 @@
 // kvxsong: the song tool.
 //
 //   kvxsong from-midi IN.mid OUT.m   Standard MIDI File (format 0 or 1) -> song
-//   kvxsong dump SONG.m              one line per event: time, message, bytes
-//   kvxsong from-text IN.txt OUT.m   the dump's text form back into a song
+//   kvxsong dump SONG.m              the song as text, one event per line
+//   kvxsong from-text IN.txt OUT.m   the text back into a song
 //
-// The text form: one event per line, "time_ms channel message data1 data2",
-// message one of note-on, note-off, controller, program, pitch-bend,
-// key-pressure, channel-pressure; '#' starts a comment. Times are absolute
-// and must not decrease.
+// The text form is described in synth/SongText.h; every song the player
+// accepts survives dump then from-text byte for byte.
 #include <CLI/CLI.hpp>
-#include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
+#include <string>
 
 #include "synth/MidiImport.h"
-#include "synth/Song.h"
+#include "synth/SongText.h"
 #include "vfs/FileIo.h"
 
 namespace {
@@ -41,27 +37,6 @@ bool writeFile(const std::string& path, const Bytes& data) {
     return true;
 }
 
-const char* kindName(uint8_t status) {
-    switch (status & 0xF0) {
-        case 0x80:
-            return "note-off";
-        case 0x90:
-            return "note-on";
-        case 0xA0:
-            return "key-pressure";
-        case 0xB0:
-            return "controller";
-        case 0xC0:
-            return "program";
-        case 0xD0:
-            return "channel-pressure";
-        case 0xE0:
-            return "pitch-bend";
-        default:
-            return status >= 0xF0 ? "system" : "data";
-    }
-}
-
 int fromMidi(const std::string& in, const std::string& out) {
     Bytes midi;
     if (!readFile(in, midi)) {
@@ -82,45 +57,17 @@ int fromMidi(const std::string& in, const std::string& out) {
 }
 
 int fromText(const std::string& in, const std::string& out) {
-    std::ifstream f(in);
-    if (!f) {
-        std::cerr << "kvxsong: cannot open " << in << "\n";
+    Bytes text;
+    if (!readFile(in, text)) {
         return 1;
     }
-    const char* kinds[] = {"note-off", "note-on",          "key-pressure", "controller",
-                           "program",  "channel-pressure", "pitch-bend"};
-    std::vector<kvx::synth::SongEvent> events;
-    std::string line;
-    int number = 0;
-    while (std::getline(f, line)) {
-        ++number;
-        line = line.substr(0, line.find('#'));
-        std::istringstream words(line);
-        std::string kind;
-        long time = 0, channel = 0, d1 = 0, d2 = 0;
-        if (!(words >> time)) {
-            continue;  // blank or comment
-        }
-        std::string rest;
-        if (!(words >> channel >> kind >> d1 >> d2) || (words >> rest)) {
-            std::cerr << "kvxsong: " << in << ": line " << number
-                      << ": expected time channel message data1 data2\n";
-            return 1;
-        }
-        int k = -1;
-        for (int i = 0; i < 7; ++i) {
-            k = kind == kinds[i] ? i : k;
-        }
-        if (k < 0 || time < 0 || time > INT32_MAX || channel < 0 || channel > 15 || d1 < 0 ||
-            d1 > 127 || d2 < 0 || d2 > 127 || (!events.empty() && time < events.back().time)) {
-            std::cerr << "kvxsong: " << in << ": line " << number << ": bad value (message " << kind
-                      << ", channel 0-15, data 0-127, times rising)\n";
-            return 1;
-        }
-        events.push_back({static_cast<int32_t>(time), static_cast<uint8_t>(0x80 + 16 * k + channel),
-                          static_cast<uint8_t>(d1), static_cast<uint8_t>(d2)});
+    kvx::synth::SongFile song;
+    std::string error;
+    if (!kvx::synth::parseSongText(std::string(text.begin(), text.end()), song, error)) {
+        std::cerr << "kvxsong: " << in << ": " << error << "\n";
+        return 1;
     }
-    return writeFile(out, kvx::synth::writeSong(events)) ? 0 : 1;
+    return writeFile(out, kvx::synth::buildSongFile(song)) ? 0 : 1;
 }
 
 int dump(const std::string& in) {
@@ -128,20 +75,13 @@ int dump(const std::string& in) {
     if (!readFile(in, bytes)) {
         return 1;
     }
-    kvx::synth::Song song;
-    if (!song.parse(bytes.data(), bytes.size())) {
-        std::cerr << "kvxsong: " << in << " is not a song (no kvx::song magic)\n";
+    kvx::synth::SongFile song;
+    std::string error;
+    if (!kvx::synth::readSongFile(bytes, song, error)) {
+        std::cerr << "kvxsong: " << in << ": " << error << "\n";
         return 1;
     }
-    kvx::core::ByteReader header(bytes.data(), bytes.size());
-    header.skip(11);
-    const uint32_t declared = header.u32();
-    std::printf("# %zu events (header says %u)\n# time_ms channel message data1 data2\n",
-                song.events().size(), declared);
-    for (const auto& e : song.events()) {
-        std::printf("%d %d %s %d %d\n", e.time, e.status & 0x0F, kindName(e.status), e.data1,
-                    e.data2);
-    }
+    std::cout << kvx::synth::songToText(song);
     return 0;
 }
 
@@ -155,7 +95,7 @@ int main(int argc, char** argv) {
         app.add_subcommand("from-midi", "convert a Standard MIDI File (format 0 or 1) into a song");
     m->add_option("IN.mid", in, "MIDI file")->required();
     m->add_option("OUT.m", out, "song file to write")->required();
-    auto* d = app.add_subcommand("dump", "print the events of a song");
+    auto* d = app.add_subcommand("dump", "print a song as text");
     d->add_option("SONG.m", in, "song file")->required();
     auto* t = app.add_subcommand("from-text", "make a song from the text form that dump prints");
     t->add_option("IN.txt", in, "text events")->required();
