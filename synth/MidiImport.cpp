@@ -2,6 +2,7 @@
 #include "synth/MidiImport.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "core/ByteReader.h"
@@ -219,6 +220,52 @@ bool importMidi(const vfs::Bytes& bytes, std::vector<SongEvent>& events, std::st
         events.push_back(SongEvent{static_cast<int32_t>(ms + 0.5), m.status, m.data1, m.data2});
     }
     return true;
+}
+
+void applyImportOptions(std::vector<SongEvent>& events, const MidiImportOptions& options) {
+    std::vector<SongEvent> kept;
+    kept.reserve(events.size());
+    for (SongEvent e : events) {
+        if ((e.status & 0xF0) == 0xC0 && !options.keepPrograms) {
+            continue;
+        }
+        const int to = options.channelMap[e.status & 0x0F] & 0x0F;
+        e.status = static_cast<uint8_t>((e.status & 0xF0) | to);
+        kept.push_back(e);
+    }
+    events = std::move(kept);
+}
+
+bool parseChannelMap(const std::string& text, std::array<uint8_t, 16>& map, std::string& error) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string pair = text.substr(start, comma - start);
+        int from = -1, to = -1;
+        char rest = 0;
+        if (std::sscanf(pair.c_str(), "%d:%d%c", &from, &to, &rest) != 2 || from < 0 || from > 15 ||
+            to < 0 || to > 15) {
+            error = "channel map entry '" + pair + "' is not FROM:TO with channels 0-15";
+            return false;
+        }
+        map[static_cast<size_t>(from)] = static_cast<uint8_t>(to);
+        start = comma + 1;
+    }
+    return true;
+}
+
+std::array<ChannelUse, 16> channelUse(const std::vector<SongEvent>& events) {
+    std::array<ChannelUse, 16> use;
+    for (const SongEvent& e : events) {
+        ChannelUse& u = use[e.status & 0x0F];
+        if ((e.status & 0xF0) == 0x90 && e.data2 != 0) {
+            ++u.notes;
+        } else if ((e.status & 0xF0) == 0xC0 &&
+                   std::find(u.programs.begin(), u.programs.end(), e.data1) == u.programs.end()) {
+            u.programs.push_back(e.data1);
+        }
+    }
+    return use;
 }
 
 vfs::Bytes makeMidi(const std::vector<SongEvent>& tickEvents, uint32_t microsPerBeat, int format) {

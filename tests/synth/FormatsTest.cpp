@@ -221,6 +221,37 @@ TEST(MidiImport, CorruptedFilesNeverCrashAndKeepTimeOrder) {
     EXPECT_GT(accepted, 0);
 }
 
+TEST(MidiImport, OptionsDropProgramsMoveChannelsAndCountUse) {
+    std::array<uint8_t, 16> map{};
+    for (int i = 0; i < 16; ++i) {
+        map[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    }
+    std::string error;
+    ASSERT_TRUE(parseChannelMap("9:3,10:4", map, error)) << error;
+    EXPECT_EQ(map[9], 3);
+    EXPECT_EQ(map[10], 4);
+    EXPECT_EQ(map[0], 0);
+    for (const char* bad : {"", "9:3,", "16:1", "1:16", "-1:2", "x", "1:2:3", "1-2"}) {
+        auto m = map;
+        EXPECT_FALSE(parseChannelMap(bad, m, error)) << bad;
+        EXPECT_NE(error.find("FROM:TO"), std::string::npos) << bad;
+    }
+    const std::vector<SongEvent> events = {
+        {0, 0xC9, 3, 0}, {0, 0x99, 36, 90}, {5, 0x99, 36, 0}, {9, 0xC9, 3, 0}, {9, 0xC9, 8, 0}};
+    const auto use = channelUse(events);
+    EXPECT_EQ(use[9].notes, 1);  // velocity 0 is a note-off
+    EXPECT_EQ(use[9].programs, (std::vector<int>{3, 8}));
+    MidiImportOptions options;
+    options.keepPrograms = false;
+    options.channelMap = map;
+    std::vector<SongEvent> moved = events;
+    applyImportOptions(moved, options);
+    ASSERT_EQ(moved.size(), 2u);
+    EXPECT_EQ(moved[0].status, 0x93);
+    EXPECT_EQ(moved[1].status, 0x93);
+    EXPECT_EQ(moved[1].time, 5);
+}
+
 TEST(SongFileFuzz, RandomBytesAfterTheMagic) {
     std::mt19937 rng(7);
     for (int round = 0; round < 300; ++round) {

@@ -145,6 +145,56 @@ TEST_F(Tools, DumpsKeepEveryByteThroughCompileAndFromText) {
     EXPECT_NE(text("out.txt").find("song pad=0405"), std::string::npos) << text("out.txt");
 }
 
+TEST_F(Tools, FromMidiSummarisesAndCanDropProgramsAndMoveChannels) {
+    // Drums on channel 9 and General MIDI programs, as a real MIDI file has.
+    write("in.mid", makeMidi({{0, 0xC0, 33, 0},
+                              {0, 0x90, 40, 100},
+                              {0, 0x99, 36, 100},
+                              {240, 0x99, 38, 100},
+                              {480, 0x80, 40, 0}},
+                             500000));
+    ASSERT_EQ(run("kvxsong", "from-midi " + path("in.mid") + " " + path("keep.m")), 0);
+    EXPECT_NE(text("err.txt").find("channel 0: 1 note, programs 33\n"), std::string::npos)
+        << text("err.txt");
+    EXPECT_NE(text("err.txt").find("channel 9: 2 notes\n"), std::string::npos);
+    EXPECT_NE(text("err.txt").find("--programs drop"), std::string::npos);
+    ASSERT_EQ(run("kvxsong", "from-midi " + path("in.mid") + " " + path("drop.m") +
+                                 " --programs drop --channel-map 9:2"),
+              0)
+        << text("err.txt");
+    EXPECT_NE(text("err.txt").find("channel 9: 2 notes -> channel 2"), std::string::npos)
+        << text("err.txt");
+    Song s;
+    const vfs::Bytes drop = read("drop.m");
+    ASSERT_TRUE(s.parse(drop.data(), drop.size()));
+    ASSERT_EQ(s.events().size(), 4u);  // the program change is gone
+    EXPECT_EQ(s.events()[1].status, 0x92);
+    EXPECT_EQ(s.events()[2].status, 0x92);
+    EXPECT_NE(
+        run("kvxsong", "from-midi " + path("in.mid") + " " + path("x.m") + " --channel-map 9:16"),
+        0);
+    EXPECT_NE(text("err.txt").find("channel map"), std::string::npos);
+    EXPECT_NE(run("kvxsong", "from-midi " + path("in.mid") + " " + path("x.m") + " --programs x"),
+              0);
+
+    // The kept version played through the example configuration says why
+    // channels are silent; the repaired one plays without a word.
+    ASSERT_EQ(run("kvxsynth", "render " + kExample + "config.sp " + path("keep.m") + " " +
+                                  path("o.wav") + " --seconds 0.5"),
+              0);
+    const std::string warned = text("err.txt");
+    EXPECT_NE(warned.find("channel 9: no mixer channel (HEAD has 4); its notes are silent"),
+              std::string::npos)
+        << warned;
+    EXPECT_NE(warned.find("program 33 selects an instrument the configuration lacks"),
+              std::string::npos)
+        << warned;
+    ASSERT_EQ(run("kvxsynth", "render " + kExample + "config.sp " + path("drop.m") + " " +
+                                  path("o.wav") + " --seconds 0.5"),
+              0);
+    EXPECT_EQ(text("err.txt").find("warning"), std::string::npos) << text("err.txt");
+}
+
 TEST_F(Tools, BadInputGivesAMessageAndNonZeroStatus) {
     write("bad.txt", vfs::Bytes{'h', 'e', 'a', 'd', ' ', 'c', 'h', 'a', 'n', 'n', 'e', 'l', 's',
                                 '=', 'x', '\n'});
