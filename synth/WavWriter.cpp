@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/ByteReader.h"
+#include "core/ByteWriter.h"
 
 namespace kvx::synth {
 
@@ -12,19 +13,8 @@ using core::ByteReader;
 
 namespace {
 
-void put32(vfs::Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-}
-void put16(vfs::Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void putTag(vfs::Bytes& b, const char* t) {
-    for (int i = 0; i < 4; ++i) {
-        b.push_back(static_cast<uint8_t>(t[i]));
-    }
+void putTag(core::ByteWriter& w, const char* t) {
+    w.bytes(reinterpret_cast<const uint8_t*>(t), 4);
 }
 
 }  // namespace
@@ -37,8 +27,9 @@ vfs::Bytes makeWav(const std::vector<int16_t>& samples, int sampleRate, int chan
 
 void appendWavSamples(vfs::Bytes& out, const int16_t* samples, size_t count) {
     out.reserve(out.size() + count * 2);
+    core::ByteWriter w(out);
     for (size_t i = 0; i < count; ++i) {
-        put16(out, static_cast<uint16_t>(samples[i]));
+        w.u16(static_cast<uint16_t>(samples[i]));
     }
 }
 
@@ -48,19 +39,20 @@ vfs::Bytes makeWavHeader(size_t sampleCount, int sampleRate, int channels) {
         static_cast<uint32_t>(std::min<size_t>(sampleCount * 2, 0xFFFFFFFFu - 36));
     vfs::Bytes b;
     b.reserve(44);
-    putTag(b, "RIFF");
-    put32(b, 36 + dataBytes);
-    putTag(b, "WAVE");
-    putTag(b, "fmt ");
-    put32(b, 16);
-    put16(b, 1);  // PCM
-    put16(b, static_cast<uint16_t>(channels));
-    put32(b, static_cast<uint32_t>(sampleRate));
-    put32(b, static_cast<uint32_t>(sampleRate * channels * 2));
-    put16(b, static_cast<uint16_t>(channels * 2));
-    put16(b, 16);
-    putTag(b, "data");
-    put32(b, dataBytes);
+    core::ByteWriter w(b);
+    putTag(w, "RIFF");
+    w.u32(36 + dataBytes);
+    putTag(w, "WAVE");
+    putTag(w, "fmt ");
+    w.u32(16);
+    w.u16(1);  // PCM
+    w.u16(static_cast<uint16_t>(channels));
+    w.u32(static_cast<uint32_t>(sampleRate));
+    w.u32(static_cast<uint32_t>(sampleRate * channels * 2));
+    w.u16(static_cast<uint16_t>(channels * 2));
+    w.u16(16);
+    putTag(w, "data");
+    w.u32(dataBytes);
     return b;
 }
 
