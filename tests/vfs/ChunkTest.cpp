@@ -138,3 +138,39 @@ TEST(Chunk, OpenThroughTheVfs) {
     EXPECT_FALSE(f.isOpen());
     Vfs::reset();
 }
+
+TEST(Chunk, TagZeroIsDeliveredAndTheReadingGoesOn) {
+    // A chunk whose tag bytes are all 0 is an unknown chunk like any other:
+    // the caller's loop sees it, can skip it, and reaches the chunk after it.
+    Bytes file = header(3);
+    file.insert(file.end(), {'H', 'E', 'A', 'D'});
+    putInt(file, 1);
+    file.push_back(7);
+    file.insert(file.end(), {0, 0, 0, 0});
+    putInt(file, 2);
+    file.insert(file.end(), {8, 9});
+    file.insert(file.end(), {'I', 'N', 'S', 'T'});
+    putInt(file, 0);
+    ChunkFile f;
+    ASSERT_TRUE(f.openBytes(file));
+
+    std::vector<int32_t> tags;
+    std::vector<int32_t> sizes;
+    while (f.isOpen() && f.chunksRead() < f.chunkCount()) {
+        Chunk c = f.nextChunk();
+        if (c.isNone()) {
+            break;
+        }
+        tags.push_back(c.tag());
+        sizes.push_back(c.size());
+    }
+    EXPECT_EQ(tags, (std::vector<int32_t>{tagId("HEAD"), 0, tagId("INST")}));
+    EXPECT_EQ(sizes, (std::vector<int32_t>{1, 2, 0}));
+    EXPECT_EQ(f.chunksRead(), 3);
+
+    // After the last chunk the "no chunk" result reads as tag 0 and size 0.
+    Chunk after = f.nextChunk();
+    EXPECT_TRUE(after.isNone());
+    EXPECT_EQ(after.tag(), 0);
+    EXPECT_EQ(after.size(), 0);
+}
