@@ -9,13 +9,16 @@ namespace kvx::layers {
 
 namespace {
 
-// Integer interpolation: start + (end - start) * w, truncated toward zero.
+// Truncated toward zero. Out-of-range values (extrapolation far before a
+// segment) saturate instead of overflowing the conversion.
+int truncToInt(double v) {
+    return static_cast<int>(std::max(-2147483648.0, std::min(2147483647.0, std::trunc(v))));
+}
+
+// Integer interpolation: start + (end - start) * w, the product truncated.
 int blendInt(int a, int b, double w) {
-    const double v = static_cast<double>(static_cast<int64_t>(b) - a) * w;
-    // Out-of-range values (extrapolation far before a segment) saturate
-    // instead of overflowing the conversion.
-    const double clamped = std::max(-2147483648.0, std::min(2147483647.0, std::trunc(v)));
-    return static_cast<int>(static_cast<int64_t>(a) + static_cast<int64_t>(clamped));
+    const double moved = std::trunc(static_cast<double>(static_cast<int64_t>(b) - a) * w);
+    return truncToInt(static_cast<double>(a) + moved);
 }
 
 }  // namespace
@@ -92,9 +95,12 @@ void Track::writeBlend(const Keyframe& a, const Keyframe& b, float t, double f, 
         *floatOut_ = firstHalf ? va + (vb - va) * s : vb - (vb - va) * s;
     }
     if (intOut_ != nullptr) {
-        // The second half truncates the value itself (10 at 750 of 1000 ms is
-        // 8), not the distance still to go.
-        *intOut_ = blendInt(a.intValue, b.intValue, firstHalf ? s : 1.0 - static_cast<double>(s));
+        // The second half truncates the value b - (b - a) s itself, so rising
+        // and falling segments round alike: 0 -> 10 gives 8 at 750 of 1000 ms,
+        // 10 -> 0 gives 1.
+        const double ia = a.intValue;
+        const double ib = b.intValue;
+        *intOut_ = firstHalf ? blendInt(a.intValue, b.intValue, s) : truncToInt(ib - (ib - ia) * s);
     }
     if (colourOut_ != nullptr) {
         for (size_t i = 0; i < 4; ++i) {

@@ -159,18 +159,26 @@ TEST(Track, SmoothSegmentFollowsItsCurveRightAfterTheStart) {
     }
 }
 
-TEST(Track, FallingSmoothSegmentTruncatesTheDistanceFromItsStart) {
-    // Ints move from the segment's start by the truncated share of the way,
-    // as linear segments do: 10 -> 0 gives 9 at 250 ms and 2 at 750 ms.
-    for (const auto& p : {std::pair<uint32_t, int>{250, 9}, {750, 2}}) {
-        Track t(key(0, 10.0f, 10, InterpStep));
-        t.insert(key(1000, 0.0f, 0, InterpSmooth));
+TEST(Track, SmoothIntOnAFallingSegmentIsTheTruncatedValue) {
+    // The first half moves away from the start by the truncated share of the
+    // way; the second half truncates the value itself, b - (b - a) s, just as
+    // a rising segment does: 10 -> 0 gives 9 at 250 ms and 1 at 750 ms, and
+    // 0 -> -10 gives -1 and -8.
+    const struct {
+        int from, to;
+        uint32_t at;
+        int intValue;
+    } cases[] = {{10, 0, 250, 9}, {10, 0, 750, 1}, {0, -10, 250, -1}, {0, -10, 750, -8}};
+    for (const auto& p : cases) {
+        Track t(key(0, static_cast<float>(p.from), p.from, InterpStep));
+        t.insert(key(1000, static_cast<float>(p.to), p.to, InterpSmooth));
         Outputs o;
         o.bind(t);
         t.update(0);
-        t.update(p.first);
-        EXPECT_EQ(o.i, p.second) << "at " << p.first;
-        EXPECT_NEAR(o.f, 10.0f - (p.first == 250 ? 1.4645f : 8.5355f), 1e-3);
+        t.update(p.at);
+        EXPECT_EQ(o.i, p.intValue) << p.from << " -> " << p.to << " at " << p.at;
+        const float share = p.at == 250 ? 0.14645f : 0.85355f;
+        EXPECT_NEAR(o.f, p.from + (p.to - p.from) * share, 1e-3);
     }
 }
 
