@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace kvx::core {
 
@@ -81,6 +82,19 @@ class ByteReader {
         const char* p = reinterpret_cast<const char*>(data_ + pos_);
         out.assign(p, strnlen(p, static_cast<size_t>(length)));
         pos_ += static_cast<size_t>(length);
+        return true;
+    }
+    // The bytes up to the next 0 byte, which is consumed and not part of the
+    // text. Fails, reading nothing, when no 0 byte is left.
+    bool cString(std::string_view& out) {
+        const void* nul =
+            ok_ && remaining() > 0 ? std::memchr(data_ + pos_, 0, remaining()) : nullptr;
+        if (nul == nullptr) {
+            return fail();
+        }
+        const auto length = static_cast<size_t>(static_cast<const uint8_t*>(nul) - (data_ + pos_));
+        out = std::string_view(reinterpret_cast<const char*>(data_ + pos_), length);
+        pos_ += length + 1;
         return true;
     }
     // A pointer to count bytes at the position, then skips them.

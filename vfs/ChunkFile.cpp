@@ -5,18 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/ByteReader.h"
+
 namespace kvx::vfs {
 
 namespace {
 
 constexpr char kMagic[11] = {'k', 'v', 'x', ':', ':', 'c', 'h', 'u', 'n', 'k', 's'};
-constexpr size_t kHeaderSize = sizeof(kMagic) + 12;
-
-int32_t readInt32(const uint8_t* p) {
-    uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                 static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-    return static_cast<int32_t>(v);
-}
 
 void appendInt32(Bytes& out, int32_t value) {
     uint32_t v = static_cast<uint32_t>(value);
@@ -66,14 +61,19 @@ bool ChunkFile::openBytes(Bytes bytes) {
     if (bytes.size() < sizeof(kMagic) || std::memcmp(bytes.data(), kMagic, sizeof(kMagic)) != 0) {
         return false;
     }
-    if (bytes.size() < kHeaderSize) {
+    core::ByteReader r(bytes.data(), bytes.size());
+    r.skip(sizeof(kMagic));
+    const int32_t version = r.i32();
+    const int32_t reserved = r.i32();
+    const int32_t chunkCount = r.i32();
+    if (!r.ok()) {
         return false;  // the header itself is cut off
     }
-    version_ = readInt32(bytes.data() + 11);
-    reserved_ = readInt32(bytes.data() + 15);
-    chunkCount_ = readInt32(bytes.data() + 19);
+    version_ = version;
+    reserved_ = reserved;
+    chunkCount_ = chunkCount;
     bytes_ = std::move(bytes);
-    pos_ = kHeaderSize;
+    pos_ = r.position();
     isOpen_ = true;
     return true;
 }
@@ -82,20 +82,19 @@ Chunk ChunkFile::nextChunk() {
     if (!isOpen_ || chunksRead_ >= chunkCount_) {
         return Chunk();
     }
-    if (bytes_.size() - pos_ < 8) {
-        chunkCount_ = chunksRead_;  // a cut-off header ends the reading
+    core::ByteReader r(bytes_.data(), bytes_.size());
+    r.seek(static_cast<int64_t>(pos_));
+    const int32_t tag = r.i32();
+    const int32_t size = r.i32();
+    // A cut-off chunk header, or a size that is negative or claims more than
+    // is left, ends the reading.
+    const uint8_t* data = r.bytes(size);
+    if (data == nullptr) {
+        chunkCount_ = chunksRead_;
         return Chunk();
     }
-    int32_t tag = readInt32(bytes_.data() + pos_);
-    int32_t size = readInt32(bytes_.data() + pos_ + 4);
-    size_t dataStart = pos_ + 8;
-    if (size < 0 || static_cast<size_t>(size) > bytes_.size() - dataStart) {
-        chunkCount_ = chunksRead_;  // a chunk that lies about its size ends it
-        return Chunk();
-    }
-    auto first = bytes_.begin() + static_cast<std::ptrdiff_t>(dataStart);
-    Chunk chunk(tag, Bytes(first, first + size));
-    pos_ = dataStart + static_cast<size_t>(size);
+    Chunk chunk(tag, Bytes(data, data + size));
+    pos_ = r.position();
     ++chunksRead_;
     return chunk;
 }
