@@ -1,10 +1,7 @@
 // PackImage: see PackImage.h.
 #include "vfs/PackImage.h"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -12,48 +9,15 @@
 #include <sys/mman.h>
 #endif
 
+#include "vfs/PackStream.h"
+
 namespace kvx::vfs {
 
 namespace {
 
 constexpr size_t kHugePage = 2u << 20;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// How many bytes a pack file will decompress to, as a hint for reserving
-// memory: the gzip trailer's size field for a gzip file, the file size for a
-// stored one. The trailer is data, not a promise: a value beyond what deflate
-// can expand the file to, or beyond what 32-bit offsets can address, is
-// ignored.
-size_t expectedContentSize(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) {
-        return 0;
-    }
-    long size = std::ftell(f.get());
-    if (size <= 0) {
-        return 0;
-    }
-    uint8_t head[2] = {0, 0};
-    uint8_t tail[4] = {0, 0, 0, 0};
-    std::rewind(f.get());
-    bool gzip =
-        size >= 18 && std::fread(head, 1, 2, f.get()) == 2 && head[0] == 0x1f && head[1] == 0x8b;
-    if (!gzip) {
-        return static_cast<size_t>(size);
-    }
-    if (std::fseek(f.get(), size - 4, SEEK_SET) != 0 || std::fread(tail, 1, 4, f.get()) != 4) {
-        return 0;
-    }
-    size_t hint = static_cast<size_t>(tail[0]) | static_cast<size_t>(tail[1]) << 8 |
-                  static_cast<size_t>(tail[2]) << 16 | static_cast<size_t>(tail[3]) << 24;
-    constexpr size_t kMaxExpansion = 1032;  // deflate's best case
-    size_t limit = std::min(static_cast<size_t>(size) * kMaxExpansion,
-                            static_cast<size_t>(std::numeric_limits<int32_t>::max()));
-    return hint <= limit ? hint : 0;
-}
+// Enough for the magic and the directory of any ordinary show.
+constexpr size_t kFirstRead = 64 * 1024;
 
 }  // namespace
 
@@ -90,32 +54,48 @@ uint8_t* PackImage::extend(size_t count) {
     return at;
 }
 
-std::optional<PackImage> readPackImage(const std::string& path) {
-    gzFile gz = gzopen(path.c_str(), "rb");
-    if (gz == nullptr) {
+std::optional<LoadedPack> loadPack(const std::string& path, PackScope scope, PackError* error) {
+    PackError ignored = PackError::None;
+    PackError& why = error != nullptr ? *error : ignored;
+    why = PackError::None;
+    PackStream stream;
+    if (!stream.open(path)) {
+        why = PackError::CannotOpen;
         return std::nullopt;
     }
-    gzbuffer(gz, 256 * 1024);
-    PackImage image;
-    // One step more than expected, since the last read asks for a full step.
-    constexpr size_t kStep = 1 << 20;
-    image.reserve(expectedContentSize(path) + kStep);
-    int got = 0;
-    do {
-        size_t used = image.size();
-        uint8_t* at = image.extend(kStep);
-        if (at == nullptr) {
-            gzclose(gz);
+    LoadedPack pack;
+    PackDirectory& dir = pack.directory;
+    // The directory: a first small read shows the magic, and each further
+    // read doubles, so a long directory is parsed in linear time overall.
+    size_t want = kFirstRead;
+    for (;;) {
+        if (!stream.fill(pack.image, want)) {
+            why = PackError::Unreadable;
             return std::nullopt;
         }
-        got = gzread(gz, at, static_cast<unsigned>(kStep));
-        image.truncate(used + static_cast<size_t>(got > 0 ? got : 0));
-    } while (got > 0);
-    gzclose(gz);
-    if (got < 0) {
+        readPackDirectory(pack.image.data(), pack.image.size(), stream.ended(), dir);
+        if (!dir.wantsMore() || stream.ended()) {
+            break;
+        }
+        want = std::min(want * 2, kMaxDirectoryBytes);
+    }
+    if (dir.status == PackDirectory::Status::NotAPack) {
+        why = PackError::NotAPack;
         return std::nullopt;
     }
-    return image;
+    // The entries' bytes, up to the furthest one in scope.
+    const auto reach = static_cast<size_t>(packReach(dir, scope));
+    if (pack.image.size() >= reach) {
+        pack.image.truncate(reach);
+    } else if (!stream.ended()) {
+        pack.image.reserve(std::min(reach, stream.sizeHint()));
+        if (!stream.fill(pack.image, reach)) {
+            why = PackError::Unreadable;
+            return std::nullopt;
+        }
+    }
+    pack.producedBytes = stream.produced();
+    return pack;
 }
 
 }  // namespace kvx::vfs

@@ -1,10 +1,18 @@
 // PackImage: the decompressed content of a pack file, held in memory for the
-// whole run so that opening an entry is a lookup and reading it a copy.
+// whole run so that opening an entry is a lookup and reading it a copy; and
+// loadPack, which reads a pack's directory and as much content as its
+// entries reach.
 //
-// The buffer is allocated once at its expected size (the gzip trailer's
-// hint) and, on Linux, asks for transparent huge pages: a pack of tens of
-// megabytes written once by the decompressor otherwise pays a page fault and
-// a TLB miss for every 4 KiB, which costs as much as the decompression itself.
+// The buffer is allocated at its expected size and, on Linux, asks for
+// transparent huge pages: a pack of tens of megabytes written once by the
+// decompressor otherwise pays a page fault and a TLB miss for every 4 KiB,
+// which costs as much as the decompression itself.
+//
+// Loading checks the magic after the first bytes, reads the directory, and
+// decompresses no further than the furthest byte that the entries in scope
+// can reach; a file holding more is read only that far. Memory for a pack is
+// thus its reachable content and a bounded directory, whatever the file
+// would expand to.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +21,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "vfs/PackDirectory.h"
 
 namespace kvx::vfs {
 
@@ -44,8 +54,23 @@ class PackImage {
     size_t capacity_ = 0;
 };
 
-// The decompressed content of a pack file (or any gzip or plain file), or
-// nothing when it cannot be opened or read.
-std::optional<PackImage> readPackImage(const std::string& path);
+struct LoadedPack {
+    PackImage image;  // the content up to the reach of the scope's entries
+    PackDirectory directory;
+    uint64_t producedBytes = 0;  // content decompressed or read, all passes
+};
+
+enum class PackError {
+    None,
+    CannotOpen,
+    NotAPack,    // no "kvxvfs" magic
+    Unreadable,  // a read error, or damaged compressed data before the reach
+};
+
+// Loads the pack at path for the given use. A directory that is cut off or
+// too large still loads, with the entries that were complete (its status
+// says which); callers decide whether that is enough.
+std::optional<LoadedPack> loadPack(const std::string& path, PackScope scope,
+                                   PackError* error = nullptr);
 
 }  // namespace kvx::vfs

@@ -2,7 +2,6 @@
 // path resolution. The lookup order is described in Vfs.h.
 #include "vfs/Vfs.h"
 
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -27,12 +26,6 @@ State& state() {
     return s;
 }
 
-int32_t readInt32(const uint8_t* b, size_t pos) {
-    uint32_t v = static_cast<uint32_t>(b[pos]) | static_cast<uint32_t>(b[pos + 1]) << 8 |
-                 static_cast<uint32_t>(b[pos + 2]) << 16 | static_cast<uint32_t>(b[pos + 3]) << 24;
-    return static_cast<int32_t>(v);
-}
-
 // The entry of dir whose name equals name ignoring case, if any.
 std::optional<fs::path> findIgnoringCase(const fs::path& dir, const std::string& name) {
     std::error_code ec;
@@ -47,44 +40,6 @@ std::optional<fs::path> findIgnoringCase(const fs::path& dir, const std::string&
 
 }  // namespace
 
-bool parsePackDirectory(const uint8_t* image, size_t size, std::vector<PackEntry>& entries) {
-    entries.clear();
-    static const char kMagic[6] = {'k', 'v', 'x', 'v', 'f', 's'};
-    if (size < sizeof(kMagic) || std::memcmp(image, kMagic, sizeof(kMagic)) != 0) {
-        return false;
-    }
-    // Magic, two reserved bytes, the entry count.
-    if (size < 12) {
-        return true;  // a pack whose directory ends before the count: empty
-    }
-    int32_t count = readInt32(image, 8);
-    size_t pos = 12;
-    // Each entry needs at least its terminating 0 and two integers, so the
-    // count cannot exceed what the remaining bytes could hold.
-    size_t fits = (size - pos) / 9;
-    size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
-    entries.reserve(wanted < fits ? wanted : fits);
-    for (size_t i = 0; i < wanted; ++i) {
-        const uint8_t* begin = image + pos;
-        const void* nul = std::memchr(begin, 0, size - pos);
-        if (nul == nullptr) {
-            break;  // the name runs to the end of the pack
-        }
-        size_t nameLength = static_cast<size_t>(static_cast<const uint8_t*>(nul) - begin);
-        size_t after = pos + nameLength + 1;
-        if (size - after < 8) {
-            break;  // offset and size are cut off
-        }
-        PackEntry entry;
-        entry.name.set(std::string_view(reinterpret_cast<const char*>(begin), nameLength));
-        entry.offset = readInt32(image, after);
-        entry.size = readInt32(image, after + 4);
-        entries.push_back(std::move(entry));
-        pos = after + 8;
-    }
-    return true;
-}
-
 void Vfs::init(const char* packPath) {
     State& s = state();
     s.packMode = false;
@@ -94,17 +49,14 @@ void Vfs::init(const char* packPath) {
     if (packPath == nullptr) {
         return;
     }
-    std::optional<PackImage> image = readPackImage(packPath);
-    if (!image) {
-        return;
-    }
-    std::vector<PackEntry> entries;
-    if (!parsePackDirectory(image->data(), image->size(), entries)) {
+    // A directory that is cut off keeps the entries that were complete.
+    std::optional<LoadedPack> pack = loadPack(packPath, PackScope::Findable);
+    if (!pack) {
         return;
     }
     s.packPath = packPath;
-    s.entries = std::move(entries);
-    s.image = std::make_shared<const PackImage>(std::move(*image));
+    s.entries = std::move(pack->directory.entries);
+    s.image = std::make_shared<const PackImage>(std::move(pack->image));
     s.packMode = true;
 }
 

@@ -6,18 +6,21 @@
 //      reader (a pack may be one gzip stream or stored as it is), checks the
 //      magic "kvxvfs" and reads its directory. Names are looked up ignoring
 //      ASCII case, with '\' and '/' alike; of two equal names the first in
-//      the directory wins. The
-//      decompressed pack stays in memory, so opening an entry costs a lookup
-//      and reading it a copy, instead of a decompression from the start.
+//      the directory wins. The decompressed pack stays in memory, so opening
+//      an entry costs a lookup and reading it a copy, instead of a
+//      decompression from the start. Only as much of the pack is
+//      decompressed as the entries that a lookup can find reach.
 //   2. Directory mode, when there is no pack or it is not one. The file named
 //      n is <data directory>/n (the data directory is "data" unless a caller
 //      sets another). A backslash in a name is a path separator. When the exact
 //      path does not exist, each path component is matched ignoring case,
 //      because shows are authored on a case-insensitive file system.
 //
-// Bad packs never crash the reader: a directory that ends early keeps the
-// entries that were complete, counts and sizes are checked against the bytes
-// that are really there, and an entry that points outside the pack is missing.
+// Bad packs never crash the reader: a directory that ends early (or passes
+// the directory bounds) keeps the entries that were complete, counts and
+// sizes are checked against the bytes that are really there, an entry that
+// points outside the pack is missing, and a small file that would expand to
+// gigabytes is decompressed only as far as its entries reach.
 //
 // Threads: init/reset on the main thread before files are opened; afterwards
 // the state is only read, and each VfsFile is used by one thread at a time.
@@ -34,14 +37,6 @@
 #include "vfs/PackImage.h"
 
 namespace kvx::vfs {
-
-// One entry of the pack directory. offset counts from the first byte of the
-// decompressed pack (the magic); an entry with offset 0 cannot be found.
-struct PackEntry {
-    core::String name;
-    int32_t offset = 0;
-    int32_t size = 0;
-};
 
 using Bytes = std::vector<uint8_t>;
 
@@ -71,11 +66,6 @@ class Vfs {
     // is missing or cannot be read completely.
     static std::optional<Bytes> readAll(const char* name);
 };
-
-// Parses the content of a pack (after decompression). Returns false when the
-// magic is wrong. A directory that ends before its count is complete keeps
-// the entries read so far.
-bool parsePackDirectory(const uint8_t* image, size_t size, std::vector<PackEntry>& entries);
 
 // The pack name a program at programPath looks for: the file name after the
 // last '/' or '\', cut at its last '.', with ".kvx" appended. The pack is

@@ -9,26 +9,6 @@
 
 namespace kvx::vfs {
 
-namespace {
-
-// Entry names match ignoring ASCII case, and with '\\' and '/' as the same
-// separator: scripts written on one system name files packed on another.
-bool sameEntryName(std::string_view stored, std::string_view wanted) {
-    if (stored.size() != wanted.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < stored.size(); ++i) {
-        char a = stored[i] == '\\' ? '/' : stored[i];
-        char b = wanted[i] == '\\' ? '/' : wanted[i];
-        if (!core::equalsIgnoreCase(std::string_view(&a, 1), std::string_view(&b, 1))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 VfsFile::VfsFile(const char* name) : fromPack_(Vfs::packMode()) {
     if (name != nullptr) {
         open(name);

@@ -8,6 +8,11 @@
 #include <iterator>
 #include <sstream>
 
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "support/PackFiles.h"
 #include "support/TempDir.h"
 #include "vfs/PackImage.h"
 #include "vfs/PackWriter.h"
@@ -38,6 +43,27 @@ Result kvxpack(const std::string& args) {
     int raw = pclose(pipe);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return r;
+}
+
+// The peak resident size, in kilobytes, of kvxpack run with args through a
+// shell of its own (the shell's waited-for children count in its usage), or
+// -1 when it fails.
+long peakKilobytes(const std::string& args) {
+    const std::string command = std::string(KVX_BIN_DIR) + "/kvxpack " + args;
+    char sh[] = "/bin/sh";
+    char dashC[] = "-c";
+    std::string text = command;
+    char* argv[] = {sh, dashC, text.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, sh, nullptr, nullptr, argv, environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return usage.ru_maxrss;
 }
 
 std::string slurp(const fs::path& p) {
@@ -132,22 +158,72 @@ TEST(Kvxpack, ErrorsAreReported) {
     EXPECT_FALSE(fs::exists(dir.path() / "escape.txt"));
 }
 
+TEST(Kvxpack, CutDirectoriesAreReportedAsTruncated) {
+    // The player keeps the entries read so far; the tool says the pack is
+    // damaged, for a listing and an unpack alike.
+    TempDir dir;
+    kvx::vfs::Bytes cutName = kvx::test::packHeader(2);
+    kvx::test::putEntry(cutName, "first", 40, 2);
+    cutName.insert(cutName.end(), {'s', 'c', 'r'});
+    kvx::vfs::Bytes cutCount = kvx::test::packHeader(1);
+    cutCount.resize(9);
+    const std::pair<const char*, kvx::vfs::Bytes> cases[] = {
+        {"magic.kvx", {'k', 'v', 'x', 'v', 'f', 's'}},
+        {"count.kvx", cutCount},
+        {"name.kvx", cutName},
+        {"namez.kvx", kvx::test::gzipMember(cutName)}};
+    for (const auto& [name, bytes] : cases) {
+        dir.write(name, bytes);
+        for (const std::string command : {"list ", "extract "}) {
+            Result r =
+                kvxpack(command + (dir / name) + (command == "list " ? "" : " " + (dir / "out")));
+            EXPECT_EQ(r.status, 1) << command << name;
+            EXPECT_NE(r.out.find("directory is truncated"), std::string::npos)
+                << command << name << ": " << r.out;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "out" / "first"));
+}
+
+TEST(Kvxpack, ZeroBombStaysSmallInMemory) {
+    // Half a megabyte of gzip holding one entry and 512 MiB of zeros: listing
+    // and unpacking it must not decompress what no entry reaches.
+    TempDir dir;
+    dir.write("bomb.kvx", kvx::test::zeroBomb(512u << 20));
+    ASSERT_LT(fs::file_size(dir.path() / "bomb.kvx"), 600u * 1024);
+    Result listed = kvxpack("list " + (dir / "bomb.kvx"));
+    ASSERT_EQ(listed.status, 0) << listed.out;
+    EXPECT_EQ(listed.out.substr(0, 2), "a ");
+    Result extracted = kvxpack("extract " + (dir / "bomb.kvx") + " " + (dir / "out"));
+    ASSERT_EQ(extracted.status, 0) << extracted.out;
+    EXPECT_EQ(slurp(dir.path() / "out" / "a"), "data");
+
+    const std::string out = " > " + (dir / "out.txt");
+    EXPECT_LT(peakKilobytes("list " + (dir / "bomb.kvx") + out), 64 * 1024);
+    EXPECT_LT(peakKilobytes("extract " + (dir / "bomb.kvx") + " " + (dir / "out2") + out),
+              64 * 1024);
+}
+
 TEST(PackImage, GrowsPastAWrongSizeHint) {
     // Two gzip members back to back are one valid gzip file whose trailer
     // only knows the second member's size: the reader must grow past it.
     TempDir dir;
-    std::string first(3 << 20, 'a');
-    std::string second(1000, 'b');
-    ASSERT_TRUE(kvx::vfs::writePackFile(dir / "a.gz", kvx::vfs::Bytes(first.begin(), first.end()),
-                                        false, nullptr));
-    ASSERT_TRUE(kvx::vfs::writePackFile(dir / "b.gz", kvx::vfs::Bytes(second.begin(), second.end()),
-                                        false, nullptr));
+    std::vector<kvx::vfs::PackInput> inputs = {{"a", kvx::vfs::Bytes(3 << 20, 'a')},
+                                               {"b", kvx::vfs::Bytes(1000, 'b')}};
+    const kvx::vfs::Bytes content = *kvx::vfs::buildPackImage(inputs, nullptr);
+    const size_t cut = content.size() - 1000;
+    ASSERT_TRUE(kvx::vfs::writePackFile(
+        dir / "a.gz", kvx::vfs::Bytes(content.begin(), content.begin() + cut), false, nullptr));
+    ASSERT_TRUE(kvx::vfs::writePackFile(
+        dir / "b.gz", kvx::vfs::Bytes(content.begin() + cut, content.end()), false, nullptr));
     std::string joined = slurp(dir.path() / "a.gz") + slurp(dir.path() / "b.gz");
     dir.write("joined.gz", joined);
-    std::optional<kvx::vfs::PackImage> image = kvx::vfs::readPackImage(dir / "joined.gz");
-    ASSERT_TRUE(image.has_value());
-    ASSERT_EQ(image->size(), first.size() + second.size());
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->data()), image->size()),
-              first + second);
-    EXPECT_FALSE(kvx::vfs::readPackImage(dir / "absent.gz").has_value());
+    std::optional<kvx::vfs::LoadedPack> pack =
+        kvx::vfs::loadPack(dir / "joined.gz", kvx::vfs::PackScope::AllEntries);
+    ASSERT_TRUE(pack.has_value());
+    ASSERT_EQ(pack->image.size(), content.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(pack->image.data()), pack->image.size()),
+              std::string(content.begin(), content.end()));
+    EXPECT_FALSE(
+        kvx::vfs::loadPack(dir / "absent.gz", kvx::vfs::PackScope::AllEntries).has_value());
 }

@@ -16,6 +16,7 @@
 #include <iostream>
 
 #include "vfs/FileIo.h"
+#include "vfs/PackImage.h"
 #include "vfs/PackWriter.h"
 #include "vfs/Vfs.h"
 
@@ -68,34 +69,50 @@ int create(const std::string& out, const std::string& dir, bool store) {
     return 0;
 }
 
-// Reads a pack's content and directory, or says why not.
-bool openPack(const std::string& pack, kvx::vfs::PackImage& image,
-              std::vector<kvx::vfs::PackEntry>& entries) {
+// Loads a pack for the given use, or says why not. A listing and an unpack
+// need the whole directory: one that is cut off or too large is an error.
+std::optional<kvx::vfs::LoadedPack> openPack(const std::string& pack, kvx::vfs::PackScope scope) {
+    using Status = kvx::vfs::PackDirectory::Status;
     std::error_code ec;
-    if (!fs::is_regular_file(pack, ec)) {
+    kvx::vfs::PackError why = kvx::vfs::PackError::CannotOpen;
+    std::optional<kvx::vfs::LoadedPack> loaded;
+    if (fs::is_regular_file(pack, ec)) {
+        loaded = kvx::vfs::loadPack(pack, scope, &why);
+    }
+    if (why == kvx::vfs::PackError::CannotOpen) {
         fail("cannot open '" + pack + "'");
-        return false;
+        return std::nullopt;
     }
-    std::optional<kvx::vfs::PackImage> content = kvx::vfs::readPackImage(pack);
-    if (!content) {
-        fail("cannot read '" + pack + "'");
-        return false;
-    }
-    if (!kvx::vfs::parsePackDirectory(content->data(), content->size(), entries)) {
+    if (why == kvx::vfs::PackError::NotAPack) {
         fail("'" + pack + "' is not a pack (wrong magic)");
-        return false;
+        return std::nullopt;
     }
-    image = std::move(*content);
-    return true;
+    if (!loaded) {
+        fail("cannot read '" + pack + "': the compressed data is corrupt");
+        return std::nullopt;
+    }
+    const kvx::vfs::PackDirectory& dir = loaded->directory;
+    const std::string counts = std::to_string(dir.entries.size()) + " of " +
+                               std::to_string(std::max<int32_t>(dir.count, 0)) + " entries";
+    if (dir.status == Status::Truncated) {
+        fail("'" + pack + "': the directory is truncated after " + counts);
+        return std::nullopt;
+    }
+    if (dir.status == Status::TooLarge) {
+        fail("'" + pack + "': the directory is too large (more than " +
+             std::to_string(kvx::vfs::kMaxEntries) + " entries or " +
+             std::to_string(kvx::vfs::kMaxDirectoryBytes) + " bytes), stopped after " + counts);
+        return std::nullopt;
+    }
+    return loaded;
 }
 
 int list(const std::string& pack) {
-    kvx::vfs::PackImage image;
-    std::vector<kvx::vfs::PackEntry> entries;
-    if (!openPack(pack, image, entries)) {
+    std::optional<kvx::vfs::LoadedPack> loaded = openPack(pack, kvx::vfs::PackScope::DirectoryOnly);
+    if (!loaded) {
         return 1;
     }
-    for (const kvx::vfs::PackEntry& e : entries) {
+    for (const kvx::vfs::PackEntry& e : loaded->directory.entries) {
         std::printf("%-40s %10d %10d\n", e.name.text(), e.offset, e.size);
     }
     return 0;
@@ -110,11 +127,12 @@ bool escapes(const fs::path& name) {
 }
 
 int extract(const std::string& pack, const std::string& dir) {
-    kvx::vfs::PackImage image;
-    std::vector<kvx::vfs::PackEntry> entries;
-    if (!openPack(pack, image, entries)) {
+    std::optional<kvx::vfs::LoadedPack> loaded = openPack(pack, kvx::vfs::PackScope::AllEntries);
+    if (!loaded) {
         return 1;
     }
+    const kvx::vfs::PackImage& image = loaded->image;
+    const std::vector<kvx::vfs::PackEntry>& entries = loaded->directory.entries;
     for (const kvx::vfs::PackEntry& e : entries) {
         std::string name(e.name.view());
         std::replace(name.begin(), name.end(), '\\', '/');

@@ -1,0 +1,163 @@
+// PackStream: see PackStream.h.
+#include "vfs/PackStream.h"
+
+#include <algorithm>
+
+#include "core/ByteReader.h"
+
+namespace kvx::vfs {
+
+namespace {
+
+constexpr size_t kInputStep = 256 * 1024;
+constexpr size_t kGzipMinimum = 18;       // header and trailer of an empty member
+constexpr uint64_t kMaxExpansion = 1032;  // deflate's best case
+
+bool isGzipMagic(const uint8_t* p) {
+    return p[0] == 0x1f && p[1] == 0x8b;
+}
+
+}  // namespace
+
+PackStream::~PackStream() {
+    if (zsReady_) {
+        inflateEnd(&zs_);
+    }
+}
+
+bool PackStream::open(const std::string& path) {
+    file_.reset(std::fopen(path.c_str(), "rb"));
+    if (!file_ || std::fseek(file_.get(), 0, SEEK_END) != 0) {
+        return false;
+    }
+    const long size = std::ftell(file_.get());
+    if (size < 0) {
+        return false;
+    }
+    std::rewind(file_.get());
+    path_ = path;
+    fileSize_ = static_cast<uint64_t>(size);
+    uint8_t head[2] = {0, 0};
+    compressed_ = std::fread(head, 1, 2, file_.get()) == 2 && isGzipMagic(head);
+    std::rewind(file_.get());
+    if (compressed_) {
+        // 16 + window bits: a gzip wrapper, with its CRC and size checked at
+        // the end of each member.
+        if (inflateInit2(&zs_, 16 + MAX_WBITS) != Z_OK) {
+            return false;
+        }
+        zsReady_ = true;
+        input_.resize(kInputStep);
+    }
+    return true;
+}
+
+bool PackStream::fill(PackImage& image, size_t upTo) {
+    if (ended_ || image.size() >= upTo) {
+        return true;
+    }
+    return compressed_ ? fillCompressed(image, upTo) : fillStored(image, upTo);
+}
+
+bool PackStream::fillStored(PackImage& image, size_t upTo) {
+    // The content of a stored file is the file: what was read so far is
+    // where the file stands, and nothing beyond its size is asked for.
+    const size_t used = image.size();
+    const uint64_t left = fileSize_ - std::min(produced_, fileSize_);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(upTo - used, left));
+    uint8_t* at = want > 0 ? image.extend(want) : nullptr;
+    if (want > 0 && at == nullptr) {
+        return false;
+    }
+    const size_t got = want > 0 ? std::fread(at, 1, want, file_.get()) : 0;
+    image.truncate(used + got);
+    produced_ += got;
+    if (used + got < upTo) {
+        ended_ = true;
+        return !std::ferror(file_.get());
+    }
+    return true;
+}
+
+bool PackStream::haveInput() {
+    if (zs_.avail_in > 0) {
+        return true;
+    }
+    const size_t got = std::fread(input_.data(), 1, input_.size(), file_.get());
+    zs_.next_in = input_.data();
+    zs_.avail_in = static_cast<uInt>(got);
+    return got > 0;
+}
+
+bool PackStream::nextMember() {
+    if (!haveInput()) {
+        return false;
+    }
+    if (zs_.avail_in < 2) {
+        // The second magic byte may be the first of the next read.
+        const uint8_t first = zs_.next_in[0];
+        input_[0] = first;
+        const size_t got = std::fread(input_.data() + 1, 1, input_.size() - 1, file_.get());
+        zs_.next_in = input_.data();
+        zs_.avail_in = static_cast<uInt>(got + 1);
+    }
+    if (zs_.avail_in < 2 || !isGzipMagic(zs_.next_in)) {
+        return false;  // trailing bytes that start no member are ignored
+    }
+    return inflateReset(&zs_) == Z_OK;
+}
+
+bool PackStream::fillCompressed(PackImage& image, size_t upTo) {
+    constexpr size_t kOutputStep = 1 << 20;
+    while (image.size() < upTo) {
+        // Even without input inflate may still owe output, so it runs once
+        // more; only when it makes no progress is the stream cut off.
+        const bool noInput = !haveInput();
+        const size_t used = image.size();
+        const size_t room = std::min(upTo - used, kOutputStep);
+        uint8_t* at = image.extend(room);
+        if (at == nullptr) {
+            return false;
+        }
+        zs_.next_out = at;
+        zs_.avail_out = static_cast<uInt>(room);
+        const int rc = inflate(&zs_, Z_NO_FLUSH);
+        const size_t got = room - zs_.avail_out;
+        image.truncate(used + got);
+        produced_ += got;
+        if (rc == Z_STREAM_END) {
+            if (!nextMember()) {
+                ended_ = true;
+                return true;
+            }
+        } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+            return false;  // corrupt data, a bad checksum, or no memory
+        } else if (noInput && got == 0) {
+            ended_ = true;  // cut off inside a member: the content ends here
+            return !std::ferror(file_.get());
+        }
+    }
+    return true;
+}
+
+uint32_t PackStream::trailerSize() const {
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path_.c_str(), "rb"));
+    uint8_t tail[4] = {0, 0, 0, 0};
+    if (!f || fileSize_ < kGzipMinimum ||
+        std::fseek(f.get(), static_cast<long>(fileSize_ - 4), SEEK_SET) != 0 ||
+        std::fread(tail, 1, 4, f.get()) != 4) {
+        return 0;
+    }
+    core::ByteReader r(tail, sizeof tail);
+    return r.u32();
+}
+
+size_t PackStream::sizeHint() const {
+    if (!compressed_) {
+        return static_cast<size_t>(fileSize_);
+    }
+    const uint64_t hint = trailerSize();
+    return hint <= fileSize_ * kMaxExpansion ? static_cast<size_t>(hint) : 0;
+}
+
+}  // namespace kvx::vfs

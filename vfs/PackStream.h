@@ -1,0 +1,78 @@
+// PackStream: a pack file's content, read front to back only as far as the
+// caller asks.
+//
+// A pack file is its content either stored as it is or compressed as gzip
+// (one member, or several back to back; bytes after the last member that do
+// not start another are ignored). A few hundred kilobytes of gzip can expand
+// to gigabytes, so nothing is decompressed beyond what fill() asks for: the
+// loader reads the directory first and then only as far as its entries reach.
+//
+// zlib's streaming inflate does the work: it can stop anywhere.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vfs/PackImage.h"
+
+namespace kvx::vfs {
+
+class PackStream {
+  public:
+    PackStream() = default;
+    ~PackStream();
+    PackStream(const PackStream&) = delete;
+    PackStream& operator=(const PackStream&) = delete;
+
+    // False when the file cannot be opened.
+    bool open(const std::string& path);
+
+    // Appends content to image until it holds upTo bytes or the content
+    // ends. False on a read error or corrupt compressed data; a compressed
+    // stream that is merely cut off ends the content where it stops.
+    bool fill(PackImage& image, size_t upTo);
+    bool ended() const { return ended_; }
+    bool compressed() const { return compressed_; }
+
+    // A guess of the content's size for reserving memory: the file size of a
+    // stored file, the gzip trailer's size of a compressed one, or 0. The
+    // trailer is data, not a promise; callers cap the guess.
+    size_t sizeHint() const;
+
+    // Content bytes produced so far, by either decompressor or by reading a
+    // stored file: what loading a pack has cost.
+    uint64_t produced() const { return produced_; }
+
+  private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+
+    bool fillStored(PackImage& image, size_t upTo);
+    bool fillCompressed(PackImage& image, size_t upTo);
+    // Refills the input buffer when it is empty; false at the end of the file.
+    bool haveInput();
+    // After a member ends: true when another member follows.
+    bool nextMember();
+    uint32_t trailerSize() const;
+
+    std::string path_;
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    uint64_t fileSize_ = 0;
+    bool compressed_ = false;
+    bool ended_ = false;
+    uint64_t produced_ = 0;
+
+    z_stream zs_{};
+    bool zsReady_ = false;
+    std::vector<uint8_t> input_;
+};
+
+}  // namespace kvx::vfs
