@@ -1,11 +1,25 @@
-// Pack reading: opening and reading every entry of a 200-entry compressed
-// pack, against one plain gunzip of the same file. The goal is a ratio of at
-// most 2 (counter "ratio"): the pack is decompressed once, not once per entry.
+// Pack reading: loading a 200-entry compressed pack (Vfs::init) and reading
+// every entry through VfsFile, against one plain gzread of the same file.
+// Goal: "ratio" at most 0.6, so that a pack loads faster than gunzip could
+// even decompress it.
+//
+// Two contents: the first is mostly noise (every fifth kilobyte a repeated
+// phrase), the worst case for a whole-buffer inflate since almost every byte
+// is a Huffman-coded literal; the second is show-like (image gradients, mesh
+// floats, script text), where matches dominate. Each side is timed in every
+// iteration, interleaved, by the CPU time of this thread (page faults and
+// file reads in the kernel included), and the counters use each side's
+// fastest iteration: the machine is shared, and wall time mostly measures
+// how long the thread waited for a core. Wall times are reported beside.
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -17,39 +31,88 @@ namespace {
 
 using kvx::vfs::Bytes;
 
-// A compressed pack of 200 entries, about 32 MiB on disk, made once.
-const std::string& benchPack() {
-    static const std::string path = [] {
-        std::string p = (std::filesystem::temp_directory_path() / "kvxbench-200-v2.kvx").string();
-        std::vector<kvx::vfs::PackInput> inputs;
-        uint32_t x = 2463534242u;
-        for (int i = 0; i < 200; ++i) {
-            kvx::vfs::PackInput in;
-            in.name = "entry" + std::to_string(i) + ".bin";
-            in.data.resize(200 * 1024);
-            // Noise, with every fifth kilobyte a repeated phrase: the pack
-            // compresses to about 32 MiB.
-            static const char kPhrase[] = "layer fade colour 0.5 start 1000 end 2000; ";
-            for (size_t k = 0; k < in.data.size(); ++k) {
-                x ^= x << 13;
-                x ^= x >> 17;
-                x ^= x << 5;
-                bool text = (k / 1024) % 5 == 0;
-                in.data[k] = text ? static_cast<uint8_t>(kPhrase[k % (sizeof(kPhrase) - 1)])
-                                  : static_cast<uint8_t>(x);
-            }
-            inputs.push_back(std::move(in));
+constexpr int kEntries = 200;
+constexpr size_t kEntrySize = 200 * 1024;
+
+// Noise, with every fifth kilobyte a repeated phrase: about 32 MiB on disk.
+void fillNoisy(Bytes& data, uint32_t& x) {
+    static const char kPhrase[] = "layer fade colour 0.5 start 1000 end 2000; ";
+    for (size_t k = 0; k < data.size(); ++k) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        const bool text = (k / 1024) % 5 == 0;
+        data[k] = text ? static_cast<uint8_t>(kPhrase[k % (sizeof(kPhrase) - 1)])
+                       : static_cast<uint8_t>(x);
+    }
+}
+
+// What a show ships: an RGBA gradient with a little grain, vertex floats of
+// a wavy surface, and script text.
+void fillShowLike(Bytes& data, int entry, uint32_t& x) {
+    const int kind = entry % 3;
+    for (size_t k = 0; k < data.size(); ++k) {
+        x = x * 1664525u + 1013904223u;
+        if (kind == 0) {
+            const size_t pixel = k / 4;
+            const size_t u = pixel % 256;
+            const size_t v = pixel / 256;
+            const size_t channel = k % 4;
+            const uint32_t grain = (x >> 29) & 1u;
+            data[k] =
+                channel == 3 ? 255 : static_cast<uint8_t>((u * (channel + 1) + v + grain) & 0xFF);
+        } else if (kind == 1 && k % 4 == 0 && k + 4 <= data.size()) {
+            const size_t i = k / 4;
+            const float value =
+                std::sin(static_cast<float>(i % 96) * 0.13f) * static_cast<float>(1 + (i / 96) % 7);
+            std::memcpy(&data[k], &value, 4);
+        } else if (kind == 2) {
+            static const char kScript[] =
+                "<LAYER> $TYPE = \"plasma\"; $START = 1000; $END = 9000; <PARAM> "
+                "alpha{2000} = 'sin(x/500)*0.5+0.5'; speed = 2.0; </PARAM> </LAYER>\n";
+            data[k] = static_cast<uint8_t>(kScript[(k + k / 700) % (sizeof(kScript) - 1)]);
         }
-        std::optional<Bytes> image = kvx::vfs::buildPackImage(inputs, nullptr);
-        kvx::vfs::writePackFile(p, *image, false, nullptr);
-        return p;
-    }();
+    }
+}
+
+// A compressed pack of 200 entries of 200 KiB, made once per content.
+std::string makePack(bool showLike) {
+    const char* name = showLike ? "kvxbench-200-show-v1.kvx" : "kvxbench-200-v2.kvx";
+    std::string path = (std::filesystem::temp_directory_path() / name).string();
+    std::vector<kvx::vfs::PackInput> inputs;
+    uint32_t x = 2463534242u;
+    for (int i = 0; i < kEntries; ++i) {
+        kvx::vfs::PackInput in;
+        in.name = "entry" + std::to_string(i) + ".bin";
+        in.data.resize(kEntrySize);
+        if (showLike) {
+            fillShowLike(in.data, i, x);
+        } else {
+            fillNoisy(in.data, x);
+        }
+        inputs.push_back(std::move(in));
+    }
+    std::optional<Bytes> image = kvx::vfs::buildPackImage(inputs, nullptr);
+    kvx::vfs::writePackFile(path, *image, false, nullptr);
     return path;
 }
 
-double secondsOf(const std::chrono::steady_clock::time_point& since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+// Milliseconds of wall time and of this thread's CPU time.
+struct Stopwatch {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    double cpu = cpuMs();
+
+    static double cpuMs() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+    }
+    double wallMs() const {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall)
+            .count();
+    }
+    double cpuMsSince() const { return cpuMs() - cpu; }
+};
 
 size_t gunzipWhole(const std::string& path, Bytes& buffer) {
     gzFile gz = gzopen(path.c_str(), "rb");
@@ -76,32 +139,45 @@ size_t openAndReadEverything(const std::string& path, Bytes& buffer) {
     return total;
 }
 
-void BM_PackReadAllEntries(benchmark::State& state) {
-    const std::string& path = benchPack();
+void readAllEntries(benchmark::State& state, const std::string& path) {
     Bytes buffer(1 << 20);
-    double packSeconds = 0;
-    double gunzipSeconds = 0;
+    double packCpu = 1e30, packWall = 1e30;
+    double gunzipCpu = 1e30, gunzipWall = 1e30;
     size_t bytes = 0;
     for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
+        const Stopwatch pack;
         bytes = openAndReadEverything(path, buffer);
-        packSeconds += secondsOf(t0);
+        packCpu = std::min(packCpu, pack.cpuMsSince());
+        packWall = std::min(packWall, pack.wallMs());
         state.PauseTiming();
-        auto t1 = std::chrono::steady_clock::now();
+        const Stopwatch gunzip;
         benchmark::DoNotOptimize(gunzipWhole(path, buffer));
-        gunzipSeconds += secondsOf(t1);
+        gunzipCpu = std::min(gunzipCpu, gunzip.cpuMsSince());
+        gunzipWall = std::min(gunzipWall, gunzip.wallMs());
         state.ResumeTiming();
     }
     kvx::vfs::Vfs::reset();
-    double n = static_cast<double>(state.iterations());
-    state.counters["entries"] = 200;
+    state.counters["entries"] = kEntries;
     state.counters["pack_MiB"] =
         static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0);
     state.counters["read_MiB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
-    state.counters["open_read_ms"] = 1000.0 * packSeconds / n;
-    state.counters["gunzip_ms"] = 1000.0 * gunzipSeconds / n;
-    state.counters["ratio"] = packSeconds / gunzipSeconds;
+    state.counters["open_read_ms"] = packCpu;
+    state.counters["gunzip_ms"] = gunzipCpu;
+    state.counters["open_read_wall_ms"] = packWall;
+    state.counters["gunzip_wall_ms"] = gunzipWall;
+    state.counters["ratio"] = packCpu / gunzipCpu;
 }
-BENCHMARK(BM_PackReadAllEntries)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_PackReadAllEntries(benchmark::State& state) {
+    static const std::string path = makePack(false);
+    readAllEntries(state, path);
+}
+BENCHMARK(BM_PackReadAllEntries)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_PackReadAllEntriesShowLike(benchmark::State& state) {
+    static const std::string path = makePack(true);
+    readAllEntries(state, path);
+}
+BENCHMARK(BM_PackReadAllEntriesShowLike)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace

@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   zlib1g-dev libfreetype-dev libpng-dev fonts-dejavu-core
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libimgui-dev libtinyobjloader-dev
+  libimgui-dev libtinyobjloader-dev libdeflate-dev
   xvfb xauth
 )
 

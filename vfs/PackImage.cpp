@@ -88,8 +88,14 @@ std::optional<LoadedPack> loadPack(const std::string& path, PackScope scope, Pac
     if (pack.image.size() >= reach) {
         pack.image.truncate(reach);
     } else if (!stream.ended()) {
-        pack.image.reserve(std::min(reach, stream.sizeHint()));
-        if (!stream.fill(pack.image, reach)) {
+        const PackStream::Whole whole = stream.inflateExactly(reach, pack.image);
+        pack.wholeBuffer = whole == PackStream::Whole::Done;
+        bool ok = whole != PackStream::Whole::Corrupt;
+        if (ok && !pack.wholeBuffer) {
+            pack.image.reserve(std::min(reach, stream.sizeHint()));
+            ok = stream.fill(pack.image, reach);
+        }
+        if (!ok) {
             why = PackError::Unreadable;
             return std::nullopt;
         }

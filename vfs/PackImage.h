@@ -58,6 +58,7 @@ struct LoadedPack {
     PackImage image;  // the content up to the reach of the scope's entries
     PackDirectory directory;
     uint64_t producedBytes = 0;  // content decompressed or read, all passes
+    bool wholeBuffer = false;    // inflated in one whole-buffer pass
 };
 
 enum class PackError {

@@ -1,7 +1,15 @@
 // PackStream: see PackStream.h.
 #include "vfs/PackStream.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
+
+#if defined(__unix__)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "core/ByteReader.h"
 
@@ -13,9 +21,61 @@ constexpr size_t kInputStep = 256 * 1024;
 constexpr size_t kGzipMinimum = 18;       // header and trailer of an empty member
 constexpr uint64_t kMaxExpansion = 1032;  // deflate's best case
 
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
 bool isGzipMagic(const uint8_t* p) {
     return p[0] == 0x1f && p[1] == 0x8b;
 }
+
+// A whole file's bytes for a whole-buffer decompressor: mapped where the
+// system can (no copy, and the pages come straight from the file cache),
+// read into memory otherwise.
+class WholeFile {
+  public:
+    WholeFile(const std::string& path, size_t size) : size_(size) {
+#if defined(__unix__)
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            ::close(fd);
+            if (p != MAP_FAILED) {
+                mapped_ = static_cast<const uint8_t*>(p);
+                return;
+            }
+        }
+#endif
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"),
+                                                          &std::fclose);
+        copy_.resize(size);
+        if (!f || std::fread(copy_.data(), 1, size, f.get()) != size) {
+            copy_.clear();
+            size_ = 0;
+        }
+    }
+    ~WholeFile() {
+#if defined(__unix__)
+        if (mapped_ != nullptr) {
+            ::munmap(const_cast<uint8_t*>(mapped_), size_);
+        }
+#endif
+    }
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+
+    const uint8_t* data() const {
+        return mapped_ != nullptr ? mapped_ : copy_.data();
+    }
+    size_t size() const {
+        return size_;
+    }
+
+  private:
+    const uint8_t* mapped_ = nullptr;
+    std::vector<uint8_t> copy_;
+    size_t size_;
+};
 
 }  // namespace
 
@@ -158,6 +218,36 @@ size_t PackStream::sizeHint() const {
     }
     const uint64_t hint = trailerSize();
     return hint <= fileSize_ * kMaxExpansion ? static_cast<size_t>(hint) : 0;
+}
+
+PackStream::Whole PackStream::inflateExactly(size_t size, PackImage& image) {
+    // The trailer holds the size modulo 2^32. A file much larger than its
+    // content is no single member of it: reading it whole would cost more
+    // memory than the content itself.
+    if (!compressed_ || size == 0 || trailerSize() != static_cast<uint32_t>(size) ||
+        fileSize_ > size + size / 256 + kInputStep || size > fileSize_ * kMaxExpansion) {
+        return Whole::NotThisFile;
+    }
+    const WholeFile input(path_, static_cast<size_t>(fileSize_));
+    std::unique_ptr<libdeflate_decompressor, DecompressorFree> d(libdeflate_alloc_decompressor());
+    PackImage whole;
+    uint8_t* out = d && whole.reserve(size) ? whole.extend(size) : nullptr;
+    if (input.size() != fileSize_ || out == nullptr) {
+        return Whole::NotThisFile;
+    }
+    // No actual-size pointer: anything but exactly size bytes fails, also a
+    // first member that ends early because more members follow.
+    const libdeflate_result rc =
+        libdeflate_gzip_decompress(d.get(), input.data(), input.size(), out, size, nullptr);
+    if (rc == LIBDEFLATE_BAD_DATA) {
+        return Whole::Corrupt;
+    }
+    if (rc != LIBDEFLATE_SUCCESS) {
+        return Whole::NotThisFile;
+    }
+    produced_ += size;
+    image = std::move(whole);
+    return Whole::Done;
 }
 
 }  // namespace kvx::vfs

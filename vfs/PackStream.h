@@ -7,7 +7,11 @@
 // to gigabytes, so nothing is decompressed beyond what fill() asks for: the
 // loader reads the directory first and then only as far as its entries reach.
 //
-// zlib's streaming inflate does the work: it can stop anywhere.
+// Two decompressors: zlib's streaming inflate, which can stop anywhere, and
+// libdeflate's whole-buffer inflate (two to three times faster), which needs
+// the whole compressed file and an output of known size. inflateExactly()
+// uses the second when the file is one gzip member whose trailer says it
+// holds exactly the size asked for.
 #pragma once
 
 #include <zlib.h>
@@ -45,6 +49,16 @@ class PackStream {
     // stored file, the gzip trailer's size of a compressed one, or 0. The
     // trailer is data, not a promise; callers cap the guess.
     size_t sizeHint() const;
+
+    enum class Whole {
+        Done,         // image holds the first size bytes of the content
+        NotThisFile,  // not one member of that size: use fill() instead
+        Corrupt,      // the member is damaged or fails its checksum
+    };
+    // The first size bytes of the content in one whole-buffer inflate, when
+    // the file is a gzip member whose trailer says it holds exactly size
+    // bytes. The stream itself is left as it was.
+    Whole inflateExactly(size_t size, PackImage& image);
 
     // Content bytes produced so far, by either decompressor or by reading a
     // stored file: what loading a pack has cost.

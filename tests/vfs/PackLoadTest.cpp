@@ -164,10 +164,17 @@ TEST_F(PackLoadTest, DirectoriesBeyondTheBoundsStopThere) {
     EXPECT_LE(pack->producedBytes, kMaxDirectoryBytes + kMiB);
 }
 
-TEST_F(PackLoadTest, JoinedMembersAndTrailingBytesReadAsOneContent) {
-    // Two members back to back are one gzip file; bytes after the last
-    // member that start no other are ignored.
+TEST_F(PackLoadTest, WholeBufferAndStreamingInflateAgree) {
     const Bytes content = patternedPack(12, 300000);
+    const std::string single = put("single.kvx", gzipMember(content));
+    std::optional<LoadedPack> whole = loadPack(single, PackScope::Findable);
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_TRUE(whole->wholeBuffer);
+    ASSERT_EQ(whole->image.size(), content.size());
+    EXPECT_EQ(text(whole->image, 0, content.size()), std::string(content.begin(), content.end()));
+
+    // Bytes after the member hide its size from the trailer; two members
+    // back to back are one gzip file whose trailer knows only the second.
     Bytes trailing = gzipMember(content);
     trailing.insert(trailing.end(), {1, 2, 3, 4, 5});
     const size_t half = content.size() / 2;
@@ -177,9 +184,27 @@ TEST_F(PackLoadTest, JoinedMembersAndTrailingBytesReadAsOneContent) {
     for (const auto& [name, file] : {std::pair{"trailing.kvx", trailing}, {"joined.kvx", joined}}) {
         std::optional<LoadedPack> streamed = loadPack(put(name, file), PackScope::Findable);
         ASSERT_TRUE(streamed.has_value()) << name;
+        EXPECT_FALSE(streamed->wholeBuffer) << name;
         ASSERT_EQ(streamed->image.size(), content.size()) << name;
         EXPECT_EQ(text(streamed->image, 0, content.size()),
                   std::string(content.begin(), content.end()))
             << name;
+    }
+}
+
+TEST_F(PackLoadTest, DamagedCompressedDataIsUnreadable) {
+    const Bytes content = patternedPack(4, 200000);
+    Bytes badCrc = gzipMember(content);
+    badCrc[badCrc.size() - 8] ^= 0x55;  // the CRC field of the trailer
+    Bytes badData = gzipMember(content);
+    for (size_t i = 2000; i < 2400; ++i) {
+        badData[i] = static_cast<uint8_t>(i * 131);
+    }
+    for (const auto& [name, file] : {std::pair{"crc.kvx", badCrc}, {"data.kvx", badData}}) {
+        PackError why = PackError::None;
+        EXPECT_FALSE(loadPack(put(name, file), PackScope::Findable, &why).has_value()) << name;
+        EXPECT_EQ(why, PackError::Unreadable) << name;
+        Vfs::init((dir / name).c_str());
+        EXPECT_FALSE(Vfs::packMode()) << name;
     }
 }
