@@ -60,6 +60,62 @@ int digitsToInt(std::string_view digits) {
     return static_cast<int>(v);
 }
 
+// How many characters a "$" word takes, from its first two: TYPE and
+// TARGET share their first letter, so the second decides between them.
+size_t keywordLength(char c1, char c2) {
+    switch (c1) {
+        case 't':
+        case 'T':
+            return (c2 == 'y' || c2 == 'Y') ? 4 : 6;
+        case 'b':
+        case 'B':
+        case 'k':
+        case 'K':
+            return 8;
+        case 'c':
+        case 'C':
+        case 's':
+        case 'S':
+            return 5;
+        case 'e':
+        case 'E':
+            return 3;
+        default:
+            return 1;
+    }
+}
+
+TokenKind punctuationKind(char c) {
+    switch (c) {
+        case '(':
+            return TokenKind::OpenParen;
+        case ')':
+            return TokenKind::CloseParen;
+        case '{':
+            return TokenKind::OpenBrace;
+        case '}':
+            return TokenKind::CloseBrace;
+        case '[':
+            return TokenKind::OpenBracket;
+        case ']':
+            return TokenKind::CloseBracket;
+        case '+':
+        case '-':
+            return TokenKind::AddOp;
+        case '*':
+        case '/':
+            return TokenKind::MulOp;
+        case ',':
+            return TokenKind::Comma;
+        case ';':
+            return TokenKind::Semicolon;
+        case '=':
+            return TokenKind::Assign;
+        default:
+            return TokenKind::Invalid;
+    }
+}
+
 }  // namespace
 
 void Tokenizer::skipSeparators() {
@@ -84,173 +140,127 @@ Token Tokenizer::next() {
     Token tok;
     tok.start = cursor_;
     const char c = at(cursor_);
-
     if (c == '<') {
-        const size_t from = cursor_ + 1;
-        size_t close = text_.find('>', from);
-        const size_t end = close == std::string_view::npos ? text_.size() : close;
-        const std::string_view name =
-            text_.substr(std::min(from, text_.size()), end - std::min(from, end));
-        cursor_ = close == std::string_view::npos ? text_.size() : close + 1;
-        for (const Named& t : kTags) {
-            if (core::equalsIgnoreCase(name, t.name)) {
-                tok.kind = t.kind;
-                return tok;
-            }
-        }
-        std::string shown = "<";
-        shown.append(name);
-        shown += ">";
-        tok.text = core::String(std::string_view(shown));
-        return tok;
+        scanTag(tok);
+    } else if (isLetter(c) || c == '_') {
+        scanIdentifier(tok);
+    } else if (c == '"' || c == '\'') {
+        scanQuoted(tok, c);
+    } else if (isDigit(c)) {
+        scanNumber(tok);
+    } else if (c == '$') {
+        scanKeyword(tok);
+    } else {
+        scanPunctuation(tok, c);
     }
-    if (isLetter(c) || c == '_') {
-        const size_t from = cursor_;
-        while (isLetter(at(cursor_)) || isDigit(at(cursor_)) || at(cursor_) == '_') {
-            ++cursor_;
+    return tok;
+}
+
+void Tokenizer::scanTag(Token& tok) {
+    const size_t from = cursor_ + 1;
+    const size_t close = text_.find('>', from);
+    const size_t end = close == std::string_view::npos ? text_.size() : close;
+    const std::string_view name =
+        text_.substr(std::min(from, text_.size()), end - std::min(from, end));
+    cursor_ = close == std::string_view::npos ? text_.size() : close + 1;
+    for (const Named& t : kTags) {
+        if (core::equalsIgnoreCase(name, t.name)) {
+            tok.kind = t.kind;
+            return;
         }
-        tok.kind = TokenKind::Identifier;
-        tok.text = core::String(text_.substr(from, cursor_ - from));
-        return tok;
     }
-    if (c == '"' || c == '\'') {
-        const size_t from = cursor_ + 1;
-        const size_t close = text_.find(c, from);
-        const size_t end = close == std::string_view::npos ? text_.size() : close;
-        const std::string_view body =
-            text_.substr(std::min(from, text_.size()), end - std::min(from, end));
-        cursor_ = close == std::string_view::npos ? text_.size() : close + 1;
-        tok.kind = TokenKind::Literal;
-        if (c == '"') {
-            tok.value.kind = layers::ValueKind::String;
-            tok.value.text = core::String(std::string_view(unescapeString(body)));
-        } else {
-            tok.value.kind = layers::ValueKind::Float;
-            tok.value.hasExpression = true;
-            tok.value.expression = expr::compileExpression(core::String(body));
-        }
-        return tok;
+    std::string shown = "<";
+    shown.append(name);
+    shown += ">";
+    tok.text = core::String(std::string_view(shown));
+}
+
+void Tokenizer::scanIdentifier(Token& tok) {
+    const size_t from = cursor_;
+    while (isLetter(at(cursor_)) || isDigit(at(cursor_)) || at(cursor_) == '_') {
+        ++cursor_;
     }
-    if (isDigit(c)) {
-        const size_t from = cursor_;
+    tok.kind = TokenKind::Identifier;
+    tok.text = core::String(text_.substr(from, cursor_ - from));
+}
+
+// A string in double quotes or an expression in single quotes, up to the
+// closing quote or the end of the text.
+void Tokenizer::scanQuoted(Token& tok, char quote) {
+    const size_t from = cursor_ + 1;
+    const size_t close = text_.find(quote, from);
+    const size_t end = close == std::string_view::npos ? text_.size() : close;
+    const std::string_view body =
+        text_.substr(std::min(from, text_.size()), end - std::min(from, end));
+    cursor_ = close == std::string_view::npos ? text_.size() : close + 1;
+    tok.kind = TokenKind::Literal;
+    if (quote == '"') {
+        tok.value.kind = layers::ValueKind::String;
+        tok.value.text = core::String(std::string_view(unescapeString(body)));
+    } else {
+        tok.value.kind = layers::ValueKind::Float;
+        tok.value.hasExpression = true;
+        tok.value.expression = expr::compileExpression(core::String(body));
+    }
+}
+
+void Tokenizer::scanNumber(Token& tok) {
+    const size_t from = cursor_;
+    while (isDigit(at(cursor_))) {
+        ++cursor_;
+    }
+    const size_t intEnd = cursor_;
+    tok.kind = TokenKind::Literal;
+    if (at(cursor_) == '.') {
+        ++cursor_;
         while (isDigit(at(cursor_))) {
             ++cursor_;
         }
-        const size_t intEnd = cursor_;
-        tok.kind = TokenKind::Literal;
-        if (at(cursor_) == '.') {
-            ++cursor_;
-            while (isDigit(at(cursor_))) {
-                ++cursor_;
-            }
-            const std::string number(text_.substr(from, cursor_ - from));
-            tok.value.kind = layers::ValueKind::Float;
-            tok.value.floatValue = static_cast<float>(std::strtod(number.c_str(), nullptr));
-        } else {
-            tok.value.kind = layers::ValueKind::Int;
-            tok.value.intValue = digitsToInt(text_.substr(from, intEnd - from));
-        }
-        return tok;
+        const std::string number(text_.substr(from, cursor_ - from));
+        tok.value.kind = layers::ValueKind::Float;
+        tok.value.floatValue = static_cast<float>(std::strtod(number.c_str(), nullptr));
+    } else {
+        tok.value.kind = layers::ValueKind::Int;
+        tok.value.intValue = digitsToInt(text_.substr(from, intEnd - from));
     }
-    if (c == '$') {
-        // The word's length is fixed by its first letters.
-        const char c1 = at(cursor_ + 1);
-        size_t take = 1;
-        if (c1 == 't' || c1 == 'T') {
-            const char c2 = at(cursor_ + 2);
-            take = (c2 == 'y' || c2 == 'Y') ? 4 : 6;
+}
+
+// "$" and a word whose length is fixed by its first letters, whatever the
+// letters after them are.
+void Tokenizer::scanKeyword(Token& tok) {
+    const size_t take = keywordLength(at(cursor_ + 1), at(cursor_ + 2));
+    std::string word;
+    for (size_t i = 0; i < take; ++i) {
+        const char w = at(cursor_ + 1 + i);
+        if (w != '\0') {
+            word.push_back(w);
         }
-        switch (c1) {
-            case 'b':
-            case 'B':
-            case 'k':
-            case 'K':
-                take = 8;
-                break;
-            case 'c':
-            case 'C':
-            case 's':
-            case 'S':
-                take = 5;
-                break;
-            case 'e':
-            case 'E':
-                take = 3;
-                break;
-            default:
-                break;
-        }
-        std::string word;
-        for (size_t i = 0; i < take; ++i) {
-            const char w = at(cursor_ + 1 + i);
-            if (w != '\0') {
-                word.push_back(w);
-            }
-        }
-        // Past the end the cursor stays at the end: reads there see 0 anyway.
-        cursor_ = std::min(cursor_ + 1 + take, text_.size());
-        for (const Named& k : kWords) {
-            if (core::equalsIgnoreCase(word, k.name)) {
-                tok.kind = k.kind;
-                return tok;
-            }
-        }
-        tok.text = core::String(std::string_view("$" + word));
-        return tok;
     }
-    TokenKind single = TokenKind::Invalid;
-    switch (c) {
-        case '(':
-            single = TokenKind::OpenParen;
-            break;
-        case ')':
-            single = TokenKind::CloseParen;
-            break;
-        case '{':
-            single = TokenKind::OpenBrace;
-            break;
-        case '}':
-            single = TokenKind::CloseBrace;
-            break;
-        case '[':
-            single = TokenKind::OpenBracket;
-            break;
-        case ']':
-            single = TokenKind::CloseBracket;
-            break;
-        case '+':
-        case '-':
-            single = TokenKind::AddOp;
-            break;
-        case '*':
-        case '/':
-            single = TokenKind::MulOp;
-            break;
-        case ',':
-            single = TokenKind::Comma;
-            break;
-        case ';':
-            single = TokenKind::Semicolon;
-            break;
-        case '=':
-            single = TokenKind::Assign;
-            break;
-        default:
-            break;
+    // Past the end the cursor stays at the end: reads there see 0 anyway.
+    cursor_ = std::min(cursor_ + 1 + take, text_.size());
+    for (const Named& k : kWords) {
+        if (core::equalsIgnoreCase(word, k.name)) {
+            tok.kind = k.kind;
+            return;
+        }
     }
-    if (single != TokenKind::Invalid) {
-        ++cursor_;
-        tok.kind = single;
-        if (single == TokenKind::AddOp || single == TokenKind::MulOp) {
+    tok.text = core::String(std::string_view("$" + word));
+}
+
+void Tokenizer::scanPunctuation(Token& tok, char c) {
+    const TokenKind single = punctuationKind(c);
+    if (single == TokenKind::Invalid) {
+        // Anything else, and the end, stop here without moving.
+        if (cursor_ < text_.size()) {
             tok.text = core::String(c);
         }
-        return tok;
+        return;
     }
-    // Anything else, and the end, stop here without moving.
-    if (cursor_ < text_.size()) {
+    ++cursor_;
+    tok.kind = single;
+    if (single == TokenKind::AddOp || single == TokenKind::MulOp) {
         tok.text = core::String(c);
     }
-    return tok;
 }
 
 const char* tokenKindName(TokenKind kind) {

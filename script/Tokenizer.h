@@ -78,6 +78,14 @@ class Tokenizer {
   private:
     char at(size_t i) const { return i < text_.size() ? text_[i] : '\0'; }
     void skipSeparators();
+    // One scanner per token class; each starts at cursor_ and moves it past
+    // what it takes.
+    void scanTag(Token& tok);
+    void scanIdentifier(Token& tok);
+    void scanQuoted(Token& tok, char quote);
+    void scanNumber(Token& tok);
+    void scanKeyword(Token& tok);
+    void scanPunctuation(Token& tok, char c);
 
     std::string_view text_;
     size_t cursor_ = 0;
