@@ -152,7 +152,7 @@ void BM_FireStep(benchmark::State& state) {
     layers::Keyframe n;
     n.kind = layers::ValueKind::Int;
     n.intValue = static_cast<int>(state.range(0));
-    desc.addParam("nPoints", layers::Track(n), 0, layers::InterpStep);
+    desc.addParam("nPoints", layers::Track(n), 0, layers::Interpolation::Step);
     auto layer = layers::LayerFactory::create(desc);
     auto* fire = dynamic_cast<effects::FireLayer*>(layer.get());
     if (fire == nullptr) {

@@ -39,14 +39,14 @@ bool isConstant(const ExprNode* n) {
     }
     if (auto* fn = dynamic_cast<const FuncNode*>(n)) {
         switch (fn->function) {
-            case FuncX:
-            case FuncBeat:
-            case FuncBeatCount:
+            case FuncCode::X:
+            case FuncCode::Beat:
+            case FuncCode::BeatCount:
                 return false;
-            case FuncAbs:
-            case FuncSin:
-            case FuncCos:
-            case FuncDeg:
+            case FuncCode::Abs:
+            case FuncCode::Sin:
+            case FuncCode::Cos:
+            case FuncCode::Deg:
                 return fn->argument == nullptr || isConstantSum(fn->argument.get());
             default:
                 return true;
@@ -126,28 +126,28 @@ class Emitter {
             return;
         }
         switch (fn->function) {
-            case FuncX:
+            case FuncCode::X:
                 push(ExprOp::PushX);  // an argument of x is never evaluated for effect
                 return;
-            case FuncBeat:
+            case FuncCode::Beat:
                 push(ExprOp::PushBeat);
                 return;
-            case FuncBeatCount:
+            case FuncCode::BeatCount:
                 push(ExprOp::PushBeatCount);
                 return;
-            case FuncAbs:
-            case FuncSin:
-            case FuncCos:
-            case FuncDeg:
+            case FuncCode::Abs:
+            case FuncCode::Sin:
+            case FuncCode::Cos:
+            case FuncCode::Deg:
                 if (fn->argument == nullptr) {
                     push(ExprOp::PushConst, fn->evaluate(0.0f));
                     return;
                 }
                 sum(*fn->argument);
-                op(fn->function == FuncAbs   ? ExprOp::Abs
-                   : fn->function == FuncSin ? ExprOp::Sin
-                   : fn->function == FuncCos ? ExprOp::Cos
-                                             : ExprOp::Deg);
+                op(fn->function == FuncCode::Abs   ? ExprOp::Abs
+                   : fn->function == FuncCode::Sin ? ExprOp::Sin
+                   : fn->function == FuncCode::Cos ? ExprOp::Cos
+                                                   : ExprOp::Deg);
                 return;
             default:
                 push(ExprOp::PushConst, fn->evaluate(0.0f));

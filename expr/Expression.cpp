@@ -85,22 +85,22 @@ std::unique_ptr<ExprNode> SumNode::clone() const {
 
 float FuncNode::evaluate(float x) const {
     switch (function) {
-        case FuncAbs:
+        case FuncCode::Abs:
             return argument ? std::fabs(argument->evaluate(x)) : 0.0f;
-        case FuncSin:
+        case FuncCode::Sin:
             return argument ? std::sin(argument->evaluate(x)) : 0.0f;
-        case FuncCos:
+        case FuncCode::Cos:
             return argument ? std::cos(argument->evaluate(x)) : 0.0f;
-        case FuncX:
+        case FuncCode::X:
             return x;
-        case FuncPi:
+        case FuncCode::Pi:
             return 3.1415927f;
-        case FuncBeat:
+        case FuncCode::Beat:
             return core::globals().beatPulse.load(std::memory_order_relaxed);
-        case FuncBeatCount:
+        case FuncCode::BeatCount:
             return static_cast<float>(
                 static_cast<uint32_t>(core::globals().beatCount.load(std::memory_order_relaxed)));
-        case FuncDeg: {
+        case FuncCode::Deg: {
             const double v = argument ? argument->evaluate(x) : 0.0f;
             return static_cast<float>(std::fmod(v, 360.0));
         }
@@ -216,8 +216,8 @@ class Compiler {
                 return std::make_unique<ConstNode>(static_cast<float>(std::atof(digits.c_str())));
             }
             case ETok::Name: {
-                const int code = functionCode(tokText_);
-                if (code < 0) {
+                const FuncCode code = functionCode(tokText_);
+                if (code == FuncCode::None) {
                     return nullptr;
                 }
                 scan();
@@ -238,15 +238,15 @@ class Compiler {
         }
     }
 
-    static int functionCode(std::string_view name) {
+    static FuncCode functionCode(std::string_view name) {
         static const char* const kNames[] = {"abs", "sin",  "cos",       "x",
                                              "pi",  "beat", "beatcount", "deg"};
-        for (int i = 0; i < 8; ++i) {
+        for (int32_t i = 0; i < 8; ++i) {
             if (core::equalsIgnoreCase(name, kNames[i])) {
-                return i;
+                return static_cast<FuncCode>(i);
             }
         }
-        return -1;
+        return FuncCode::None;
     }
 
     char at(size_t i) const { return i < text_.size() ? text_[i] : '\0'; }

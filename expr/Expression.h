@@ -21,7 +21,6 @@ namespace kvx::expr {
 class ExprNode {
   public:
     virtual ~ExprNode() = default;
-    // Slot order: evaluate, then clone.
     virtual float evaluate(float x) const = 0;
     virtual std::unique_ptr<ExprNode> clone() const = 0;
 };
@@ -65,25 +64,27 @@ class SumNode final : public ExprNode {
     std::vector<std::unique_ptr<ProductNode>> terms;
 };
 
-// Function codes; the names are matched ignoring case.
-enum FuncCode : int32_t {
-    FuncAbs = 0,
-    FuncSin = 1,
-    FuncCos = 2,
-    FuncX = 3,
-    FuncPi = 4,
-    FuncBeat = 5,
-    FuncBeatCount = 6,
-    FuncDeg = 7,
+// The functions and names an expression knows, matched ignoring case; None
+// (a node built without a name) evaluates to 0.
+enum class FuncCode : int32_t {
+    None = -1,
+    Abs = 0,
+    Sin = 1,
+    Cos = 2,
+    X = 3,
+    Pi = 4,
+    Beat = 5,
+    BeatCount = 6,
+    Deg = 7,
 };
 
 class FuncNode final : public ExprNode {
   public:
-    explicit FuncNode(int32_t code = -1) : function(code) {}
+    explicit FuncNode(FuncCode code = FuncCode::None) : function(code) {}
     float evaluate(float x) const override;
     std::unique_ptr<ExprNode> clone() const override;
 
-    int32_t function;
+    FuncCode function;
     std::unique_ptr<SumNode> argument;
 };
 

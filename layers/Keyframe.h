@@ -23,10 +23,10 @@ enum class ValueKind : int {
 };
 
 // How the segment that ends at a keyframe is interpolated.
-enum Interpolation : int {
-    InterpStep = 0,
-    InterpLinear = 1,
-    InterpSmooth = 2,
+enum class Interpolation : int {
+    Step = 0,
+    Linear = 1,
+    Smooth = 2,
 };
 
 using Colour = std::array<float, 4>;  // r, g, b, a in 0..1
@@ -39,7 +39,7 @@ struct Keyframe {
     core::String text;
     Colour colour{0.0f, 0.0f, 0.0f, 0.0f};
     ValueKind kind = ValueKind::None;
-    int interpolation = InterpStep;
+    Interpolation interpolation = Interpolation::Step;
     bool hasExpression = false;
 
     // The float value at track time u: the expression's value when there is

@@ -16,7 +16,7 @@ int LayerDesc::indexOf(const core::String& name) const {
 }
 
 void LayerDesc::addParam(const core::String& name, const Track& value, uint32_t time,
-                         int interpolation) {
+                         Interpolation interpolation) {
     Keyframe k = value.current();
     k.time = time;
     k.interpolation = interpolation;

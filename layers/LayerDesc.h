@@ -32,7 +32,8 @@ class LayerDesc {
     // Files value's current keyframe at `time` with `interpolation` into the
     // parameter's track (a new track for a new name) and moves that entry to
     // the head of both lists.
-    void addParam(const core::String& name, const Track& value, uint32_t time, int interpolation);
+    void addParam(const core::String& name, const Track& value, uint32_t time,
+                  Interpolation interpolation);
     // A copy of the named track (case-sensitive), or a default track.
     Track findTrack(const core::String& name) const;
     // Index of the name from the head, -1 if absent.

@@ -129,13 +129,14 @@ void Track::update(uint32_t dt) {
     const Keyframe& a = keys_[c];
     const Keyframe& b = keys_[c + 1];
     const float ft = static_cast<float>(t);
-    if ((b.interpolation == InterpLinear || b.interpolation == InterpSmooth) && t < b.time) {
+    if ((b.interpolation == Interpolation::Linear || b.interpolation == Interpolation::Smooth) &&
+        t < b.time) {
         // Not clamped: before a's time the segment extrapolates.
         const double f = b.time == a.time
                              ? 0.0
                              : (static_cast<double>(t) - static_cast<double>(a.time)) /
                                    (static_cast<double>(b.time) - static_cast<double>(a.time));
-        writeBlend(a, b, ft, f, b.interpolation == InterpSmooth);
+        writeBlend(a, b, ft, f, b.interpolation == Interpolation::Smooth);
         time_ = t;
         return;
     }

@@ -251,7 +251,7 @@ bool Parser::primary(Keyframe& out) {
     if (accept(TokenKind::Literal)) {
         out = std::move(previous_.value);  // nothing reads it after this
         out.time = 0;
-        out.interpolation = 0;
+        out.interpolation = layers::Interpolation::Step;
         return true;
     }
     if (accept(TokenKind::Identifier)) {
@@ -365,16 +365,16 @@ bool Parser::parseParamStatement(layers::LayerDesc& desc) {
     }
     const core::String name = previous_.text;
     uint32_t key = 0;
-    int interpolation = layers::InterpStep;
+    layers::Interpolation interpolation = layers::Interpolation::Step;
     TokenKind close = TokenKind::Invalid;
     if (accept(TokenKind::OpenParen)) {
         close = TokenKind::CloseParen;
     } else if (accept(TokenKind::OpenBrace)) {
         close = TokenKind::CloseBrace;
-        interpolation = layers::InterpLinear;
+        interpolation = layers::Interpolation::Linear;
     } else if (accept(TokenKind::OpenBracket)) {
         close = TokenKind::CloseBracket;
-        interpolation = layers::InterpSmooth;
+        interpolation = layers::Interpolation::Smooth;
     }
     if (close != TokenKind::Invalid) {
         const Token keyToken = current_;

@@ -158,7 +158,7 @@ TEST(DistortionLayer, ASwitchedOffDirectionNeverWaves) {
     addInt(d, "n_vertex", 8);
     addText(d, "distfunc", "dycp");
     addFloat(d, "ampx", 30.0f);
-    addFloat(d, "ampx", 60.0f, 1000, layers::InterpLinear);
+    addFloat(d, "ampx", 60.0f, 1000, layers::Interpolation::Linear);
     addFloat(d, "speedx", 1000.0f);
     auto l = makeEffect<DistortionLayer>("distortionlayer", d);
     ASSERT_TRUE(l);

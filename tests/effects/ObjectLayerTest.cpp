@@ -59,7 +59,7 @@ TEST(ObjectLayer, ParametersOfTheirKindAreReadAndBound) {
     addInt(d, "rotx", 3);  // an integer where a float is wanted: ignored
     addFloat(d, "scale", 2.0f);
     addFloat(d, "fov", 30.0f);
-    addFloat(d, "fov", 60.0f, 1000, layers::InterpLinear);
+    addFloat(d, "fov", 60.0f, 1000, layers::Interpolation::Linear);
     addFloat(d, "d_xadd", 1.5f);
     addFloat(d, "d_zdiv", 0.0f);
     addInt(d, "direct", 1);

@@ -78,7 +78,7 @@ TEST(Expression, TreeShapeOfTheDocumentedExample) {
     ASSERT_EQ(e.root()->terms[0]->factors.size(), 2u);
     const auto* fn = dynamic_cast<const FuncNode*>(e.root()->terms[0]->factors[0]->operand.get());
     ASSERT_NE(fn, nullptr);
-    EXPECT_EQ(fn->function, FuncSin);
+    EXPECT_EQ(fn->function, FuncCode::Sin);
     ASSERT_NE(fn->argument, nullptr);
     ASSERT_EQ(fn->argument->terms[0]->factors.size(), 2u);
     EXPECT_FALSE(fn->argument->terms[0]->factors[1]->multiply);

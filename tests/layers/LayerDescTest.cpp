@@ -13,7 +13,7 @@ Track value(float f, int i = 0) {
     k.intValue = i;
     k.kind = ValueKind::Float;
     k.time = 99;  // ignored: addParam sets the time
-    k.interpolation = 2;
+    k.interpolation = Interpolation::Smooth;
     return Track(k);
 }
 
@@ -31,9 +31,9 @@ TEST(LayerDesc, Defaults) {
 
 TEST(LayerDesc, AddParamBuildsOneTrackPerNameInTimeOrder) {
     LayerDesc d;
-    d.addParam("alpha", value(1.0f), 2000, InterpLinear);
-    d.addParam("speed", value(3.0f), 0, InterpStep);
-    d.addParam("alpha", value(0.0f), 0, InterpStep);
+    d.addParam("alpha", value(1.0f), 2000, Interpolation::Linear);
+    d.addParam("speed", value(3.0f), 0, Interpolation::Step);
+    d.addParam("alpha", value(0.0f), 0, Interpolation::Step);
     ASSERT_EQ(d.paramCount(), 2);
     // The entry touched last is at the head.
     EXPECT_STREQ(d.paramNames.ref(0).text(), "alpha");
@@ -43,21 +43,21 @@ TEST(LayerDesc, AddParamBuildsOneTrackPerNameInTimeOrder) {
     EXPECT_EQ(alpha.keyframe(0).time, 0u);
     EXPECT_FLOAT_EQ(alpha.keyframe(0).floatValue, 0.0f);
     EXPECT_EQ(alpha.keyframe(1).time, 2000u);
-    EXPECT_EQ(alpha.keyframe(1).interpolation, InterpLinear);
-    EXPECT_EQ(d.findTrack("speed").current().interpolation, InterpStep);
+    EXPECT_EQ(alpha.keyframe(1).interpolation, Interpolation::Linear);
+    EXPECT_EQ(d.findTrack("speed").current().interpolation, Interpolation::Step);
 }
 
 TEST(LayerDesc, FindIsCaseSensitiveAndDefaultsWhenMissing) {
     LayerDesc d;
-    d.addParam("Alpha", value(1.0f), 0, InterpStep);
+    d.addParam("Alpha", value(1.0f), 0, Interpolation::Step);
     EXPECT_EQ(d.findTrack("alpha").current().kind, ValueKind::None);
     EXPECT_EQ(d.findTrack("Alpha").current().kind, ValueKind::Float);
 }
 
 TEST(LayerDesc, BindsKeepEarlierBindingsAndMoveToHead) {
     LayerDesc d;
-    d.addParam("a", value(1.0f, 1), 0, InterpStep);
-    d.addParam("b", value(2.0f, 2), 0, InterpStep);
+    d.addParam("a", value(1.0f, 1), 0, Interpolation::Step);
+    d.addParam("b", value(2.0f, 2), 0, Interpolation::Step);
     float f = 0.0f;
     int i = 0;
     d.bindFloat("a", &f);
@@ -75,10 +75,10 @@ TEST(LayerDesc, BindsKeepEarlierBindingsAndMoveToHead) {
 
 TEST(LayerDesc, UpdateTracksAdvancesEveryTrack) {
     LayerDesc d;
-    d.addParam("a", value(0.0f), 0, InterpStep);
-    d.addParam("a", value(10.0f), 1000, InterpLinear);
-    d.addParam("b", value(0.0f), 0, InterpStep);
-    d.addParam("b", value(20.0f), 1000, InterpLinear);
+    d.addParam("a", value(0.0f), 0, Interpolation::Step);
+    d.addParam("a", value(10.0f), 1000, Interpolation::Linear);
+    d.addParam("b", value(0.0f), 0, Interpolation::Step);
+    d.addParam("b", value(20.0f), 1000, Interpolation::Linear);
     float a = 0.0f;
     float b = 0.0f;
     d.bindFloat("a", &a);
@@ -91,10 +91,10 @@ TEST(LayerDesc, UpdateTracksAdvancesEveryTrack) {
 
 TEST(LayerDesc, CopyKeepsOrderAndDeepTracks) {
     LayerDesc d;
-    d.addParam("a", value(1.0f), 0, InterpStep);
-    d.addParam("b", value(2.0f), 0, InterpStep);
+    d.addParam("a", value(1.0f), 0, Interpolation::Step);
+    d.addParam("b", value(2.0f), 0, Interpolation::Step);
     LayerDesc copy = d;
-    d.addParam("a", value(5.0f), 100, InterpStep);
+    d.addParam("a", value(5.0f), 100, Interpolation::Step);
     EXPECT_EQ(copy.findTrack("a").keyframeCount(), 1);
     EXPECT_STREQ(copy.paramNames.ref(0).text(), "b");
 }
@@ -102,7 +102,7 @@ TEST(LayerDesc, CopyKeepsOrderAndDeepTracks) {
 TEST(LayerDesc, ManyKeyframesStayOrdered) {
     LayerDesc d;
     for (uint32_t t = 0; t < 2000; ++t) {
-        d.addParam("p", value(static_cast<float>(t)), (t * 7919u) % 2000u, InterpLinear);
+        d.addParam("p", value(static_cast<float>(t)), (t * 7919u) % 2000u, Interpolation::Linear);
     }
     const Track p = d.findTrack("p");
     ASSERT_EQ(p.keyframeCount(), 2000);

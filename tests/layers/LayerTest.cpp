@@ -136,7 +136,7 @@ TEST_F(FactoryTest, CreateCopiesAttributesAndLoadsParameters) {
     Keyframe k;
     k.kind = ValueKind::Float;
     k.floatValue = 0.75f;
-    d.addParam("level", Track(k), 0, InterpStep);
+    d.addParam("level", Track(k), 0, Interpolation::Step);
     std::unique_ptr<Layer> layer = LayerFactory::create(d);
     ASSERT_NE(layer, nullptr);
     auto* probe = static_cast<ProbeLayer*>(layer.get());

@@ -8,7 +8,7 @@
 namespace kvx::layers {
 namespace {
 
-Keyframe key(uint32_t time, float f, int i, int interpolation) {
+Keyframe key(uint32_t time, float f, int i, Interpolation interpolation) {
     Keyframe k;
     k.time = time;
     k.floatValue = f;
@@ -19,7 +19,8 @@ Keyframe key(uint32_t time, float f, int i, int interpolation) {
     return k;
 }
 
-Keyframe exprKey(uint32_t time, const char* text, int interpolation = InterpStep) {
+Keyframe exprKey(uint32_t time, const char* text,
+                 Interpolation interpolation = Interpolation::Step) {
     Keyframe k;
     k.time = time;
     k.kind = ValueKind::Float;
@@ -42,8 +43,8 @@ struct Outputs {
     }
 };
 
-Track segment(int interpolation) {
-    Track t(key(0, 0.0f, 0, InterpStep));
+Track segment(Interpolation interpolation) {
+    Track t(key(0, 0.0f, 0, Interpolation::Step));
     t.insert(key(1000, 10.0f, 10, interpolation));
     return t;
 }
@@ -58,7 +59,7 @@ TEST(Track, NewTrackHoldsOneDefaultKeyframe) {
 }
 
 TEST(Track, FirstCallWithZeroStepWritesEveryOutput) {
-    Keyframe k = key(0, 2.5f, 7, InterpStep);
+    Keyframe k = key(0, 2.5f, 7, Interpolation::Step);
     k.text = "hello";
     Track t(k);
     Outputs o;
@@ -72,7 +73,7 @@ TEST(Track, FirstCallWithZeroStepWritesEveryOutput) {
 }
 
 TEST(Track, ConstantKeepsValueAndExpressionRunsOneStepAhead) {
-    Track constant(key(0, 3.0f, 3, InterpStep));
+    Track constant(key(0, 3.0f, 3, Interpolation::Step));
     Outputs o;
     o.bind(constant);
     constant.update(0);
@@ -95,7 +96,7 @@ TEST(Track, ConstantKeepsValueAndExpressionRunsOneStepAhead) {
 }
 
 TEST(Track, LinearSegmentAtDocumentedPoints) {
-    Track t = segment(InterpLinear);
+    Track t = segment(Interpolation::Linear);
     Outputs o;
     o.bind(t);
     t.update(0);
@@ -121,7 +122,7 @@ TEST(Track, SmoothSegmentAtDocumentedPoints) {
         int intValue;
     } points[] = {{250, 1.4645f, 1}, {500, 5.0f, 5}, {750, 8.5355f, 8}};
     for (const auto& p : points) {
-        Track t = segment(InterpSmooth);
+        Track t = segment(Interpolation::Smooth);
         Outputs o;
         o.bind(t);
         t.update(0);
@@ -132,7 +133,7 @@ TEST(Track, SmoothSegmentAtDocumentedPoints) {
         EXPECT_NEAR(o.c[0], p.value / 10.0f, 1e-4) << "at " << p.at;
     }
     // Approaching the end shows no jump, and the keyframe lands exactly.
-    Track t = segment(InterpSmooth);
+    Track t = segment(Interpolation::Smooth);
     Outputs o;
     o.bind(t);
     t.update(0);
@@ -148,7 +149,7 @@ TEST(Track, SmoothSegmentFollowsItsCurveRightAfterTheStart) {
     // the first milliseconds of a slow ease-in follow 0.5 - 0.5 cos(pi f)
     // closely instead of jittering with the rounding of a float argument.
     for (uint32_t at : {1u, 2u, 4u}) {
-        Track t = segment(InterpSmooth);
+        Track t = segment(Interpolation::Smooth);
         float f = -1.0f;
         t.bindFloat(&f);
         t.update(0);
@@ -170,8 +171,8 @@ TEST(Track, SmoothIntOnAFallingSegmentIsTheTruncatedValue) {
         int intValue;
     } cases[] = {{10, 0, 250, 9}, {10, 0, 750, 1}, {0, -10, 250, -1}, {0, -10, 750, -8}};
     for (const auto& p : cases) {
-        Track t(key(0, static_cast<float>(p.from), p.from, InterpStep));
-        t.insert(key(1000, static_cast<float>(p.to), p.to, InterpSmooth));
+        Track t(key(0, static_cast<float>(p.from), p.from, Interpolation::Step));
+        t.insert(key(1000, static_cast<float>(p.to), p.to, Interpolation::Smooth));
         Outputs o;
         o.bind(t);
         t.update(0);
@@ -183,7 +184,7 @@ TEST(Track, SmoothIntOnAFallingSegmentIsTheTruncatedValue) {
 }
 
 TEST(Track, StepHoldsUntilTheKeyframeTime) {
-    Track t = segment(InterpStep);
+    Track t = segment(Interpolation::Step);
     Outputs o;
     o.bind(t);
     t.update(0);
@@ -196,9 +197,9 @@ TEST(Track, StepHoldsUntilTheKeyframeTime) {
 }
 
 TEST(Track, AdvancesAtMostOneKeyframePerUpdate) {
-    Track t(key(0, 0.0f, 0, InterpStep));
-    t.insert(key(1000, 1.0f, 1, InterpStep));
-    t.insert(key(2000, 2.0f, 2, InterpStep));
+    Track t(key(0, 0.0f, 0, Interpolation::Step));
+    t.insert(key(1000, 1.0f, 1, Interpolation::Step));
+    t.insert(key(2000, 2.0f, 2, Interpolation::Step));
     int i = -1;
     t.bindInt(&i);
     t.update(0);
@@ -213,8 +214,8 @@ TEST(Track, AdvancesAtMostOneKeyframePerUpdate) {
 
 TEST(Track, SegmentBeforeItsFirstKeyframeExtrapolates) {
     // Earliest keyframe at 1000: the segment 1000..2000 is evaluated at 500.
-    Track t(key(1000, 10.0f, 10, InterpStep));
-    t.insert(key(2000, 20.0f, 20, InterpLinear));
+    Track t(key(1000, 10.0f, 10, Interpolation::Step));
+    t.insert(key(2000, 20.0f, 20, Interpolation::Linear));
     float f = 0.0f;
     t.bindFloat(&f);
     t.update(0);
@@ -224,9 +225,9 @@ TEST(Track, SegmentBeforeItsFirstKeyframeExtrapolates) {
 }
 
 TEST(Track, EqualTimesNewestFirstAndZeroFraction) {
-    Track t(key(0, 0.0f, 0, InterpStep));
-    t.insert(key(1000, 1.0f, 1, InterpLinear));
-    t.insert(key(1000, 2.0f, 2, InterpLinear));
+    Track t(key(0, 0.0f, 0, Interpolation::Step));
+    t.insert(key(1000, 1.0f, 1, Interpolation::Linear));
+    t.insert(key(1000, 2.0f, 2, Interpolation::Linear));
     ASSERT_EQ(t.keyframeCount(), 3);
     EXPECT_FLOAT_EQ(t.keyframe(1).floatValue, 2.0f);
     EXPECT_FLOAT_EQ(t.keyframe(2).floatValue, 1.0f);
@@ -240,24 +241,24 @@ TEST(Track, EqualTimesNewestFirstAndZeroFraction) {
 }
 
 TEST(Track, InsertKeepsOrderAndIndex) {
-    Track t(key(500, 0.0f, 0, InterpStep));
-    t.insert(key(100, 1.0f, 1, InterpStep));
-    t.insert(key(900, 2.0f, 2, InterpStep));
-    t.insert(key(300, 3.0f, 3, InterpStep));
+    Track t(key(500, 0.0f, 0, Interpolation::Step));
+    t.insert(key(100, 1.0f, 1, Interpolation::Step));
+    t.insert(key(900, 2.0f, 2, Interpolation::Step));
+    t.insert(key(300, 3.0f, 3, Interpolation::Step));
     ASSERT_EQ(t.keyframeCount(), 4);
     EXPECT_EQ(t.keyframe(0).time, 100u);
     EXPECT_EQ(t.keyframe(1).time, 300u);
     EXPECT_EQ(t.keyframe(2).time, 500u);
     EXPECT_EQ(t.keyframe(3).time, 900u);
     EXPECT_EQ(t.currentIndex(), 0);
-    t.reset(key(7, 7.0f, 7, InterpStep));
+    t.reset(key(7, 7.0f, 7, Interpolation::Step));
     EXPECT_EQ(t.keyframeCount(), 1);
     EXPECT_EQ(t.current().intValue, 7);
 }
 
 TEST(Track, LinearExpressionsBlendBothEnds) {
     Track t(exprKey(0, "x"));
-    t.insert(exprKey(1000, "x*2", InterpLinear));
+    t.insert(exprKey(1000, "x*2", Interpolation::Linear));
     float f = 0.0f;
     t.bindFloat(&f);
     t.update(0);
@@ -268,7 +269,7 @@ TEST(Track, LinearExpressionsBlendBothEnds) {
 TEST(Track, CopyIsDeep) {
     Track t(exprKey(0, "x+1"));
     Track copy = t;
-    t.reset(key(0, 5.0f, 5, InterpStep));
+    t.reset(key(0, 5.0f, 5, Interpolation::Step));
     EXPECT_TRUE(copy.current().hasExpression);
     EXPECT_FLOAT_EQ(copy.current().valueAt(2.0f), 3.0f);
 }

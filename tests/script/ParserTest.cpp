@@ -160,10 +160,10 @@ TEST_F(ParserTest, ParamStatementsAndBrackets) {
     const layers::Track alpha = d.findTrack("alpha");
     ASSERT_EQ(alpha.keyframeCount(), 2);
     EXPECT_EQ(alpha.keyframe(0).time, 0u);
-    EXPECT_EQ(alpha.keyframe(0).interpolation, layers::InterpStep);
+    EXPECT_EQ(alpha.keyframe(0).interpolation, layers::Interpolation::Step);
     EXPECT_EQ(alpha.keyframe(1).time, 2000u);
-    EXPECT_EQ(alpha.keyframe(1).interpolation, layers::InterpLinear);
-    EXPECT_EQ(d.findTrack("s").current().interpolation, layers::InterpSmooth);
+    EXPECT_EQ(alpha.keyframe(1).interpolation, layers::Interpolation::Linear);
+    EXPECT_EQ(d.findTrack("s").current().interpolation, layers::Interpolation::Smooth);
     EXPECT_EQ(d.findTrack("s").current().time, 500u);
     // A decimal time key fails the statement, and with it the script.
     EXPECT_FALSE(layer("<LAYER>$TYPE=\"plasma\";<PARAM> a{1000.0} = 1; </PARAM></LAYER>", d));
@@ -180,7 +180,7 @@ TEST_F(ParserTest, EmptyParameterValueIsFiledAsNone) {
     const layers::Track b = d.findTrack("b");
     EXPECT_EQ(b.current().kind, ValueKind::None);
     EXPECT_EQ(b.current().time, 500u);
-    EXPECT_EQ(b.current().interpolation, layers::InterpLinear);
+    EXPECT_EQ(b.current().interpolation, layers::Interpolation::Linear);
 }
 
 TEST_F(ParserTest, LayerTypeFromANumberIsEmpty) {

@@ -34,9 +34,9 @@ TEST(FrameLoop, AllocatesNothingPerFrame) {
     k.kind = layers::ValueKind::Float;
     k.hasExpression = true;
     k.expression = expr::compileExpression("sin(x / 300) * 0.5 + 0.5 + beat");
-    fade.addParam("f", layers::Track(k), 0, layers::InterpStep);
+    fade.addParam("f", layers::Track(k), 0, layers::Interpolation::Step);
     test::addFloat(fade, "gf", 0.0f);
-    test::addFloat(fade, "gf", 1.0f, 2000, layers::InterpLinear);
+    test::addFloat(fade, "gf", 1.0f, 2000, layers::Interpolation::Linear);
 
     layers::LayerDesc plasma;
     plasma.type = "plasma";

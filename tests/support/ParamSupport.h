@@ -15,7 +15,7 @@ inline layers::Track value(layers::ValueKind kind) {
 }
 
 inline void addInt(layers::LayerDesc& d, const char* name, int v, uint32_t time = 0,
-                   int interp = layers::InterpStep) {
+                   layers::Interpolation interp = layers::Interpolation::Step) {
     layers::Keyframe k;
     k.kind = layers::ValueKind::Int;
     k.intValue = v;
@@ -23,7 +23,7 @@ inline void addInt(layers::LayerDesc& d, const char* name, int v, uint32_t time 
 }
 
 inline void addFloat(layers::LayerDesc& d, const char* name, float v, uint32_t time = 0,
-                     int interp = layers::InterpStep) {
+                     layers::Interpolation interp = layers::Interpolation::Step) {
     layers::Keyframe k;
     k.kind = layers::ValueKind::Float;
     k.floatValue = v;
@@ -34,14 +34,14 @@ inline void addText(layers::LayerDesc& d, const char* name, const char* text) {
     layers::Keyframe k;
     k.kind = layers::ValueKind::String;
     k.text = text;
-    d.addParam(name, layers::Track(k), 0, layers::InterpStep);
+    d.addParam(name, layers::Track(k), 0, layers::Interpolation::Step);
 }
 
 inline void addColour(layers::LayerDesc& d, const char* name, layers::Colour c) {
     layers::Keyframe k;
     k.kind = layers::ValueKind::Colour;
     k.colour = c;
-    d.addParam(name, layers::Track(k), 0, layers::InterpStep);
+    d.addParam(name, layers::Track(k), 0, layers::Interpolation::Step);
 }
 
 }  // namespace kvx::test
