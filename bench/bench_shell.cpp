@@ -72,7 +72,7 @@ void BM_ShowFrameFades(benchmark::State& state) {
     LayerList layers;
     for (int i = 0; i < state.range(0); ++i) {
         auto f = std::make_unique<effects::FadeLayer>();
-        f->colour = {0.1f * static_cast<float>(i % 10), 0.5f, 0.2f, 0.3f};
+        f->fadeColour = {0.1f * static_cast<float>(i % 10), 0.5f, 0.2f, 0.3f};
         f->blendMode = layers::BlendMode::Additive;
         f->end = 0xFFFFFFFFu;
         layers.push_back(std::move(f));

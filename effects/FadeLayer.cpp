@@ -21,7 +21,7 @@ bool FadeLayer::loadParameters(const layers::LayerDesc& desc) {
     // here; the first track update does that for the animated names).
     layers::Track colourTrack = desc.findTrack("color");
     if (colourTrack.current().hasValue()) {
-        colour = colourTrack.current().colour;
+        fadeColour = colourTrack.current().colour;
     }
     readFloat(desc, "rf", &redFactor);
     readFloat(desc, "rg", &greenFactor);
@@ -29,7 +29,7 @@ bool FadeLayer::loadParameters(const layers::LayerDesc& desc) {
     readFloat(desc, "ra", &alphaFactor);
     readFloat(desc, "f", &factor);
     // Animated.
-    bindColor("color", colour.data());
+    bindColor("color", fadeColour.data());
     bindFloat("rf", &redFactor);
     bindFloat("gf", &greenFactor);
     bindFloat("bf", &blueFactor);
@@ -39,8 +39,8 @@ bool FadeLayer::loadParameters(const layers::LayerDesc& desc) {
 }
 
 layers::Colour FadeLayer::drawColour() const {
-    return {redFactor * colour[0] * factor, greenFactor * colour[1] * factor,
-            blueFactor * colour[2] * factor, alphaFactor * colour[3] * factor};
+    return {redFactor * fadeColour[0] * factor, greenFactor * fadeColour[1] * factor,
+            blueFactor * fadeColour[2] * factor, alphaFactor * fadeColour[3] * factor};
 }
 
 void FadeLayer::draw() {

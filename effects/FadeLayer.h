@@ -18,9 +18,9 @@ class FadeLayer final : public layers::Layer {
     // prepare, advance and release keep the base class's defaults.
     void draw() override;
 
-    // The fade's own base colour ("color"), not the LAYER's COLOR attribute
-    // that the base class keeps under the same name.
-    layers::Colour colour{1.0f, 1.0f, 1.0f, 1.0f};
+    // The fade's own base colour, parameter "color"; the LAYER's COLOR
+    // attribute is the base class's colour, which the fade does not use.
+    layers::Colour fadeColour{1.0f, 1.0f, 1.0f, 1.0f};
     float redFactor = 1.0f;
     float greenFactor = 1.0f;
     float blueFactor = 1.0f;

@@ -65,7 +65,7 @@ TEST(FadeLayer, ReadOnceNamesSetStartingValues) {
 TEST(FadeLayer, AnimatedNamesFollowTheirTracks) {
     layers::LayerDesc d;
     addFloat(d, "gf", 0.0f);
-    addFloat(d, "gf", 1.0f, 1000, layers::InterpLinear);
+    addFloat(d, "gf", 1.0f, 1000, layers::Interpolation::Linear);
     addFloat(d, "rf", 0.2f);
     auto f = makeFade(d);
     ASSERT_TRUE(f);
@@ -83,8 +83,9 @@ TEST(FadeLayer, ColourParameterIsReadAndAnimated) {
     auto f = makeFade(d);
     ASSERT_TRUE(f);
     expectColour(f->drawColour(), 1, 0, 0, 128.0f / 255.0f);
+    expectColour(f->fadeColour, 1, 0, 0, 128.0f / 255.0f);
     // The LAYER's own COLOR attribute is a different thing.
-    expectColour(f->Layer::colour, 1, 1, 1, 1);
+    expectColour(f->colour, 1, 1, 1, 1);
 }
 
 }  // namespace

@@ -275,7 +275,7 @@ TEST_F(BufferState, StateSetInPrepareStaysInTheLayersTarget) {
     odd->end = 1000;
     layers.push_back(std::move(odd));
     auto fade = std::make_unique<effects::FadeLayer>();
-    fade->colour = {1, 1, 1, 1};
+    fade->fadeColour = {1, 1, 1, 1};
     fade->blendMode = layers::BlendMode::Overwrite;
     fade->end = 1000;
     layers.push_back(std::move(fade));

@@ -21,7 +21,7 @@ using LayerList = std::vector<std::unique_ptr<layers::Layer>>;
 
 std::unique_ptr<FadeLayer> fade(layers::Colour c, BlendMode mode, int target = 0) {
     auto f = std::make_unique<FadeLayer>();
-    f->colour = c;
+    f->fadeColour = c;
     f->blendMode = mode;
     f->target = target;
     f->start = 0;
