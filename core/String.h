@@ -23,7 +23,6 @@ class String {
     // radix 10 gets a minus sign; in any other radix its 32-bit two's
     // complement pattern is written, as the C runtime's itoa does.
     String(int value, int radix);
-    virtual ~String() = default;
 
     String(const String&) = default;
     String(String&&) noexcept = default;

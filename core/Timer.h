@@ -38,7 +38,6 @@ class Timer {
   public:
     // The clock must outlive the timer.
     explicit Timer(const Clock& clock = Clock::system()) : clock_(&clock), start_(clock.now()) {}
-    virtual ~Timer() = default;
 
     // Restarts the timer; returns the current count.
     uint32_t reset() {

@@ -29,7 +29,9 @@ class Layer {
     Layer(const Layer&) = delete;
     Layer& operator=(const Layer&) = delete;
 
-    // Virtual operations in slot order.
+    // A layer's life, in calling order: loadParameters when the factory
+    // builds it, prepare once before the show, advance and draw in every
+    // frame it is active, release once at shutdown.
     virtual ~Layer();
     // Reads initial values from desc (this layer's own description) and binds
     // fields to its tracks through the bind helpers below. The result is not
