@@ -10,6 +10,7 @@
 #include "effects/FadeLayer.h"
 #include "effects/FireLayer.h"
 #include "effects/ImageLayer.h"
+#include "effects/MetaballsLayer.h"
 #include "effects/ObjectLayer.h"
 #include "effects/ParticleLayer.h"
 #include "effects/PlasmaLayer.h"
@@ -50,6 +51,7 @@ void registerAll() {
     add("distortionlayer", &make<DistortionLayer>);
     add("object", &make<ObjectLayer>);
     add("dist_object", &make<DistObjectLayer>);
+    add("metaballs", &make<MetaballsLayer>);
 }
 
 }  // namespace kvx::effects
