@@ -17,6 +17,7 @@
 #include "effects/RadialBlurLayer.h"
 #include "effects/TextLayer.h"
 #include "effects/WipeLayer.h"
+#include "effects/TwisterLayer.h"
 #include "layers/LayerFactory.h"
 
 namespace kvx::effects {
@@ -52,6 +53,7 @@ void registerAll() {
     add("object", &make<ObjectLayer>);
     add("dist_object", &make<DistObjectLayer>);
     add("metaballs", &make<MetaballsLayer>);
+    add("twister", &make<TwisterLayer>);
 }
 
 }  // namespace kvx::effects
