@@ -14,6 +14,12 @@
 //                      per spread cell.
 //   BM_ObjectDeform    the object layer's per-frame twist of a mesh of
 //                      10,000 vertices on the CPU: counter ns_per_vertex.
+//   BM_MetaballsWalk/<n>  CPU only: one polygonisation of five balls on an
+//                      n^3 grid by the walk from the balls, against every
+//                      cell polygonised over the same field in the same
+//                      run: counters cells_visited, full_cells, walk_ms,
+//                      full_ms and "ratio" = full scan time / walk time
+//                      (goal: at least 5).
 //
 // Each effect adds one BENCHMARK_CAPTURE line at the end of this file. Files
 // a layer loads come from examples/effects (the Vfs points there).
@@ -22,6 +28,7 @@
 #include <GL/gl.h>
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -32,6 +39,7 @@
 
 #include "assets/MeshShapes.h"
 #include "effects/FireLayer.h"
+#include "effects/MarchingCubes.h"
 #include "effects/ObjectLayer.h"
 #include "effects/ParticleLayer.h"
 #include "effects/Registry.h"
@@ -201,11 +209,73 @@ void BM_ObjectDeform(benchmark::State& state) {
     state.counters["ns_per_vertex"] = ns / (static_cast<double>(state.iterations()) * vertices);
 }
 
+// Counts what a polygonisation produced, so that none of it is optimised away.
+class CountingSink final : public effects::CellSink {
+  public:
+    void cell(const effects::CellSurface& surface) override { triangles += surface.triangleCount; }
+    long triangles = 0;
+};
+
+void BM_MetaballsWalk(benchmark::State& state) {
+    // The same 60-unit cube of space at every n, so a finer grid shows the
+    // same five blobs (isolevel 0.05: radius about 4.5 each) in more cells.
+    const auto n = static_cast<int>(state.range(0));
+    effects::MarchingGrid grid;
+    if (!grid.build(n, 60.0f / static_cast<float>(n))) {
+        state.SkipWithError("no grid");
+        return;
+    }
+    effects::SurfaceWalker walker;
+    walker.reserve(grid.cellCount);
+    const float isolevel = 0.05f;
+    using Clock = std::chrono::steady_clock;
+    double walkMs = 0;
+    double fullMs = 0;
+    uint32_t visited = 0;
+    long walkTriangles = 0;
+    long fullTriangles = 0;
+    int frame = 0;
+    for (auto _ : state) {
+        // The balls move a little every frame, as an animated show moves them.
+        const float t = static_cast<float>(frame++) * 0.05f;
+        effects::BallField field;
+        field.count = effects::kMaxBalls;
+        for (int b = 0; b < effects::kMaxBalls; ++b) {
+            const float phase = t + static_cast<float>(b) * 1.2566f;
+            field.centres[static_cast<size_t>(b)] = {9.0f * std::cos(phase),
+                                                     7.0f * std::sin(phase * 1.3f),
+                                                     5.0f * std::sin(phase * 0.7f)};
+        }
+        CountingSink walked;
+        CountingSink scanned;
+        const auto t0 = Clock::now();
+        visited = walker.walk(grid, field, isolevel, field.centres.data(), field.count, walked);
+        const auto t1 = Clock::now();
+        effects::polygoniseAll(grid, field, isolevel, scanned);
+        const auto t2 = Clock::now();
+        walkMs += std::chrono::duration<double, std::milli>(t1 - t0).count();
+        fullMs += std::chrono::duration<double, std::milli>(t2 - t1).count();
+        walkTriangles += walked.triangles;
+        fullTriangles += scanned.triangles;
+    }
+    if (walkTriangles != fullTriangles) {
+        state.SkipWithError("the walk missed triangles of the full scan");
+        return;
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["cells_visited"] = visited;
+    state.counters["full_cells"] = grid.cellCount;
+    state.counters["walk_ms"] = walkMs / iterations;
+    state.counters["full_ms"] = fullMs / iterations;
+    state.counters["ratio"] = walkMs > 0 ? fullMs / walkMs : 0.0;
+}
+
 }  // namespace
 
 BENCHMARK(BM_FireStep)->Arg(12)->Arg(64)->Arg(256)->Arg(1024);
 BENCHMARK(BM_ParticleUpdate)->Arg(100)->Arg(10000)->Arg(effects::ParticleSystem::kMaxCount);
 BENCHMARK(BM_ObjectDeform)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MetaballsWalk)->Arg(30)->Arg(64)->Unit(benchmark::kMillisecond);
 
 // One line per effect, at its default settings.
 BENCHMARK_CAPTURE(BM_Effect, plasma, R"(<LAYER> $TYPE = "plasma"; $END = -1; </LAYER>)")
@@ -272,5 +342,13 @@ BENCHMARK_CAPTURE(BM_Effect, dist_object, R"(<LAYER> $TYPE = "dist_object"; $END
 // The same mesh drawn directly every frame instead of from the display list.
 BENCHMARK_CAPTURE(BM_Effect, dist_object_direct, R"(<LAYER> $TYPE = "dist_object"; $END = -1;
     <PARAM> filename = "torus.msh"; direct = 1; </PARAM> </LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, metaballs, R"(<LAYER> $TYPE = "metaballs"; $END = -1; <PARAM>
+    ballcount = 5; isolevel = 0.2; ballx1 = -3.0; bally2 = 3.0; ballx3 = 3.0; bally4 = -3.0;
+    ballz5 = 3.0; camposz = 40.0; </PARAM></LAYER>)")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Effect, twister, R"(<LAYER> $TYPE = "twister"; $END = -1; </LAYER>)")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
