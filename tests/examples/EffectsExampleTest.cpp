@@ -55,9 +55,9 @@ TEST(EffectsExample, EveryLayerIsBuiltAndEveryTypeIsUsed) {
         }
         types.insert(t);
     }
-    for (const char* t :
-         {"fadelayer", "distortionlayer", "imagelayer", "background", "wipe", "fire", "radialblur",
-          "debugstats", "object", "dist_object", "textlayer", "plasma", "particle"}) {
+    for (const char* t : {"fadelayer", "distortionlayer", "imagelayer", "background", "wipe",
+                          "fire", "radialblur", "debugstats", "object", "dist_object", "textlayer",
+                          "plasma", "particle", "metaballs", "twister"}) {
         EXPECT_EQ(types.count(t), 1u) << t << " is not used";
     }
     kvx::vfs::Vfs::reset();
