@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/ByteReader.h"
 #include "vfs/Vfs.h"
 
 namespace kvx::assets {
@@ -11,10 +12,6 @@ namespace {
 
 constexpr size_t kHeaderSize = 18;
 constexpr uint8_t kTrueColour = 2;
-
-int16_t readS16(const uint8_t* p) {
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
 
 }  // namespace
 
@@ -39,10 +36,14 @@ std::optional<TgaPicture> readTgaPicture(const uint8_t* data, size_t size) {
     if (data == nullptr || size < kHeaderSize || data[2] != kTrueColour) {
         return std::nullopt;
     }
+    // Width and height are signed 16-bit fields at offsets 12 and 14, then
+    // the bits per pixel.
+    core::ByteReader header(data, kHeaderSize);
+    header.seek(12);
     TgaPicture picture;
-    picture.width = readS16(data + 12);
-    picture.height = readS16(data + 14);
-    picture.bytesPerPixel = data[16] / 8;
+    picture.width = static_cast<int16_t>(header.u16());
+    picture.height = static_cast<int16_t>(header.u16());
+    picture.bytesPerPixel = header.u8() / 8;
     if (picture.width <= 0 || picture.height <= 0) {
         return std::nullopt;
     }
