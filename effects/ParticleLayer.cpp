@@ -36,6 +36,32 @@ float ParticleSystem::unitOffset(int32_t& seed) {
     return 0.5f - static_cast<float>(nextRandom(seed)) * kRandomScale;
 }
 
+void ParticleSystem::skipRandom(int32_t& seed, int64_t draws) {
+    // After its first draw the state has 15 bits, so within 32769 draws it
+    // runs round a cycle of at most 32768 states; the rest of a long skip
+    // is then the remainder modulo that cycle.
+    constexpr int64_t kStates = 32768;
+    if (draws <= 3 * kStates) {
+        for (int64_t i = 0; i < draws; ++i) {
+            nextRandom(seed);
+        }
+        return;
+    }
+    for (int64_t i = 0; i <= kStates; ++i) {
+        nextRandom(seed);
+    }
+    draws -= kStates + 1;
+    const int32_t onCycle = seed;
+    int64_t cycle = 0;
+    do {
+        nextRandom(seed);
+        ++cycle;
+    } while (seed != onCycle);
+    for (int64_t i = draws % cycle; i > 0; --i) {
+        nextRandom(seed);
+    }
+}
+
 int32_t ParticleSystem::spawnInterval() const {
     if (!(rate >= 1.0f)) {
         return 1;  // below 1 ms, or not a number
@@ -74,8 +100,17 @@ void ParticleSystem::advance(uint32_t dt, int32_t& seed) {
     const int32_t interval = spawnInterval();
     const int32_t due = accumulator / interval;
     accumulator -= due * interval;
-    // Spawns beyond one per slot would be overwritten in this same frame.
+    // Spawns beyond one per slot would be overwritten in this same frame:
+    // the earlier ones only move the ring on and use up their three draws.
     const int32_t spawns = std::min(due, count);
+    if (due > spawns && count > 0) {
+        const int32_t skipped = due - spawns;
+        if (nextSlot < 0 || nextSlot >= count) {
+            nextSlot = 0;
+        }
+        nextSlot = static_cast<int32_t>((static_cast<int64_t>(nextSlot) + skipped) % count);
+        skipRandom(seed, 3 * static_cast<int64_t>(skipped));
+    }
     for (int32_t i = 0; i < spawns; ++i) {
         spawn(seed);
     }

@@ -11,7 +11,9 @@
 //
 // Bounds: at most kMaxCount slots; a "rate" below 1 ms (or not a number)
 // spawns every millisecond; a frame spawns at most one particle per slot,
-// since earlier spawns of that frame would only be overwritten.
+// since earlier spawns of that frame would only be overwritten. The spawns
+// it leaves out still use up their random draws and their places in the
+// ring, so the show goes on exactly as if each had been made.
 #pragma once
 
 #include <array>
@@ -53,6 +55,9 @@ class ParticleSystem {
     static int32_t nextRandom(int32_t& seed);
     // A draw as an offset in (-0.5, 0.5].
     static float unitOffset(int32_t& seed);
+    // Leaves seed where `draws` single draws would, in at most about 100000
+    // steps however many draws that are.
+    static void skipRandom(int32_t& seed, int64_t draws);
 
     // Spawns one particle into the next slot (nothing without slots).
     void spawn(int32_t& seed);

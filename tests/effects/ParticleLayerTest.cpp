@@ -147,11 +147,53 @@ TEST(ParticleLayer, AFrameSpawnsAtMostOneParticlePerSlot) {
     Loaded l("partcount = 10; rate = 1.0;");
     l.layer->advance(0xFFFFFFFFu);  // a frame of seven weeks ends
     EXPECT_EQ(l.layer->system.liveCount(), 10);
-    EXPECT_EQ(l.layer->system.nextSlot, 0);
+    // The accumulator stops at 2^31 - 1 spawns; the ring still moved on by
+    // every one of them.
+    EXPECT_EQ(l.layer->system.nextSlot, 2147483647 % 10);
     EXPECT_GE(l.layer->system.accumulator, 0);
     EXPECT_LT(l.layer->system.accumulator, 1);
     l.layer->advance(3);
-    EXPECT_EQ(l.layer->system.nextSlot, 3);
+    EXPECT_EQ(l.layer->system.nextSlot, 0);
+}
+
+TEST(ParticleLayer, SkippedDrawsLeaveTheGeneratorWhereSingleDrawsWould) {
+    for (int32_t start : {0, 83427676, -5, 32767}) {
+        for (int64_t draws : {0, 1, 7, 32769, 70001, 1000003}) {
+            int32_t one = start;
+            for (int64_t i = 0; i < draws; ++i) {
+                ParticleSystem::nextRandom(one);
+            }
+            int32_t skipped = start;
+            ParticleSystem::skipRandom(skipped, draws);
+            EXPECT_EQ(skipped, one) << start << " after " << draws;
+        }
+    }
+}
+
+TEST(ParticleLayer, MoreSpawnsThanSlotsInOneFrameKeepTheSequence) {
+    // Three spawns due in a frame with two slots: the third lands in slot 0
+    // again with the seventh to ninth draws, and the ring points at slot 1,
+    // exactly as three single spawns would leave it.
+    const char* params =
+        "partcount = 2; rate = 10.0; seed = 5; velocity = 0.0;"
+        "partrotx = 0.0; partroty = 0.0; partrotz = 0.0;";
+    Loaded frame(params);
+    Loaded single(params);
+    frame.layer->advance(35);
+    ParticleSystem& s = single.layer->system;
+    for (int i = 0; i < 3; ++i) {
+        s.spawn(single.layer->seed);
+    }
+    EXPECT_EQ(frame.layer->seed, single.layer->seed);
+    EXPECT_EQ(frame.layer->system.nextSlot, 1);
+    EXPECT_EQ(frame.layer->system.accumulator, 5);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(frame.layer->system.particles[i].position, s.particles[i].position) << i;
+    }
+    // Later frames go on from the same state.
+    frame.layer->advance(10);
+    s.spawn(single.layer->seed);
+    EXPECT_EQ(frame.layer->system.particles[1].position, s.particles[1].position);
 }
 
 TEST(ParticleLayer, PartCountIsBounded) {
