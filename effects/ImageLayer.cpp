@@ -68,6 +68,13 @@ float ImageLayer::usableFov(float v) {
     return std::clamp(v, kMinFov, kMaxFov);
 }
 
+float ImageLayer::viewFov(float v) {
+    if (v == 0.0f || std::isnan(v)) {
+        return kDefaultFov;
+    }
+    return std::clamp(v, 1.0f, kMaxFov);
+}
+
 bool ImageLayer::loadParameters(const layers::LayerDesc& desc) {
     const layers::Track file = desc.findTrack("filename");
     if (file.current().kind == ValueKind::String) {
@@ -139,7 +146,7 @@ void ImageLayer::draw() {
     glLoadIdentity();
     // The far plane keeps at least the show's 2000, and moves out for narrow
     // angles whose camera would otherwise stand beyond it.
-    gluPerspective(usableFov(fov), 1.0, 0.1, std::max(2000.0, 2.0 * distance));
+    gluPerspective(viewFov(fov), 1.0, 0.1, std::max(2000.0, 2.0 * distance));
     gluLookAt(0.0, 0.0, -distance, 0.0, 0.0, 0.0, 0.0, -1.0, 0.0);
     glMatrixMode(GL_MODELVIEW);
     glTranslatef(posX, posY, posZ);

@@ -43,6 +43,10 @@ class ImageLayer final : public layers::Layer {
     // The load rule for a field of view: 0 or not a number gives the
     // default, anything else is clamped to kMinFov..kMaxFov.
     static float usableFov(float v);
+    // The angle draw gives the projection: the value the track wrote, with
+    // 0 or not a number as the default and only degenerate views (below 1
+    // or above 179 degrees) held off. Narrow angles zoom in.
+    static float viewFov(float v);
     // The source actually read: 0 unless "source" names a target buffer.
     int effectiveSource() const { return source == 1 || source == 2 ? source : 0; }
 

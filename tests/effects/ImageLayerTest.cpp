@@ -233,7 +233,12 @@ TEST(ImageLayer, FieldOfViewIsClampedAtLoad) {
     const struct {
         const char* given;
         float atLoad;
-    } cases[] = {{"0.0", 45.0f}, {"5.0", 10.0f}, {"400.0", 179.0f}, {"30.0", 30.0f}};
+        float inView;  // the track writes the script's value back
+    } cases[] = {{"0.0", 45.0f, 45.0f},
+                 {"5.0", 10.0f, 5.0f},
+                 {"400.0", 179.0f, 179.0f},
+                 {"30.0", 30.0f, 30.0f},
+                 {"0.5", 10.0f, 1.0f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.given);
         EffectRig rig;
@@ -241,7 +246,31 @@ TEST(ImageLayer, FieldOfViewIsClampedAtLoad) {
         EXPECT_FLOAT_EQ(image(rig).fov, c.atLoad);
         EXPECT_FLOAT_EQ(image(rig).tanHalfFov, std::tan(c.atLoad * 0.008726389f));
         ASSERT_TRUE(rig.prepare());
-        EXPECT_FLOAT_EQ(ImageLayer::usableFov(image(rig).fov), c.atLoad);
+        EXPECT_FLOAT_EQ(ImageLayer::viewFov(image(rig).fov), c.inView);
+    }
+    EXPECT_FLOAT_EQ(ImageLayer::viewFov(std::nanf("")), ImageLayer::kDefaultFov);
+}
+
+TEST(ImageLayer, AFieldOfViewBelowTheLoadLimitZoomsIn) {
+    // Loaded as 10 (the camera distance), drawn at 5 (at once, or from the
+    // keyframe on): twice the size. A rectangle 128 wide about the centre
+    // then spans 256.
+    TextureFolder files;
+    files.solid("green.tga", kGreen);
+    for (const char* fov : {"fov = 5.0;", "fov = 10.0; fov{100} = 5.0;"}) {
+        SCOPED_TRACE(fov);
+        EffectRig rig;
+        ASSERT_TRUE(rig.load(overBlack(std::string(R"(filename = "green.tga";
+            x = 0.375; y = 0.375; w = 0.25; h = 0.25; )") +
+                                       fov)));
+        ASSERT_TRUE(rig.prepare());
+        rig.frame(0, 0);
+        rig.frame(100, 100);
+        EXPECT_FLOAT_EQ(image(rig).fov, 5.0f);
+        EXPECT_TRUE(near(rig.pixel(256, 256), 0, 1, 0));
+        EXPECT_TRUE(near(rig.pixel(140, 256), 0, 1, 0));
+        EXPECT_TRUE(near(rig.pixel(256, 372), 0, 1, 0));
+        EXPECT_TRUE(near(rig.pixel(116, 256), 0, 0, 0));
     }
 }
 
