@@ -78,6 +78,13 @@ float BackgroundLayer::usableFov(float v) {
     return v < kMinFov ? kMinFov : (v > kMaxFov ? kMaxFov : v);
 }
 
+float BackgroundLayer::viewFov(float v) {
+    if (v == 0.0f || std::isnan(v)) {
+        return kDefaultFov;
+    }
+    return v < 1.0f ? 1.0f : (v > 179.0f ? 179.0f : v);
+}
+
 bool BackgroundLayer::loadParameters(const layers::LayerDesc& desc) {
     shape = Shape::Nothing;
     useAccum = false;
@@ -130,9 +137,10 @@ void BackgroundLayer::advance(unsigned dt) {
 void BackgroundLayer::draw() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // The start-up evaluation of the tracks writes the script's own value
-    // back over the one clamped at load, so the clamp is applied here.
-    gluPerspective(usableFov(fov), aspect, 0.1, size + 100.0);
+    // The track's value as it is (the start-up evaluation writes the
+    // script's own value back over the one clamped at load); only views
+    // that would be degenerate are held off.
+    gluPerspective(viewFov(fov), aspect, 0.1, size + 100.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glRotatef(angleX, 1.0f, 0.0f, 0.0f);

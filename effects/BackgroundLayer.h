@@ -44,6 +44,10 @@ class BackgroundLayer final : public layers::Layer {
     // The load rule for a field of view: 0 or not a number gives the
     // default, anything else is clamped to kMinFov..kMaxFov.
     static float usableFov(float v);
+    // The angle draw gives the projection: the value the track wrote, with
+    // 0 or not a number as the default and only degenerate views (below 1
+    // or above 179 degrees) held off.
+    static float viewFov(float v);
 
     Shape shape = Shape::Nothing;
     core::String shapeName;  // animated "type"

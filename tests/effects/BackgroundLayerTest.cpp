@@ -159,22 +159,37 @@ TEST(BackgroundLayer, SpinsInDegreesPerMillisecond) {
     EXPECT_FLOAT_EQ(bg.spinZ, 0.0f);
 }
 
-TEST(BackgroundLayer, FieldOfViewIsClampedAtLoadAndWhereItIsUsed) {
+TEST(BackgroundLayer, FieldOfViewIsClampedAtLoadOnly) {
     const struct {
         const char* given;
         float atLoad;
-    } cases[] = {{"0.0", 45.0f}, {"200.0", 150.0f}, {"0.5", 1.0f}, {"60.0", 60.0f}, {"60", 45.0f}};
+        float inView;  // the track writes the script's value back
+    } cases[] = {{"0.0", 45.0f, 45.0f},  {"200.0", 150.0f, 179.0f}, {"0.5", 1.0f, 1.0f},
+                 {"60.0", 60.0f, 60.0f}, {"170.0", 150.0f, 170.0f}, {"60", 45.0f, 45.0f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.given);
         EffectRig rig;
         ASSERT_TRUE(rig.load(overRed(std::string("type = \"cube\"; fov = ") + c.given + ";")));
         EXPECT_FLOAT_EQ(background(rig).fov, c.atLoad);
-        // Start-up writes the script's value back; draw still uses the
-        // clamped one.
         ASSERT_TRUE(rig.prepare());
-        EXPECT_FLOAT_EQ(BackgroundLayer::usableFov(background(rig).fov), c.atLoad);
+        EXPECT_FLOAT_EQ(BackgroundLayer::viewFov(background(rig).fov), c.inView);
     }
-    EXPECT_FLOAT_EQ(BackgroundLayer::usableFov(std::nanf("")), BackgroundLayer::kDefaultFov);
+    EXPECT_FLOAT_EQ(BackgroundLayer::viewFov(std::nanf("")), BackgroundLayer::kDefaultFov);
+}
+
+TEST(BackgroundLayer, AWideFieldOfViewIsUsedAsGiven) {
+    // At 170 degrees the face ahead covers only the middle of the view: a
+    // point a little up and left of the centre already shows the left face
+    // (the picture's blue lower-left corner), where 150 degrees would still
+    // show the face ahead (its white corner).
+    TextureFolder files;
+    files.quadrants("four.tga", kRed, kGreen, kBlue, kWhite);
+    EffectRig rig;
+    ASSERT_TRUE(rig.load(overRed(R"(type = "cube"; texture = "four.tga"; fov = 170.0;)")));
+    ASSERT_TRUE(rig.prepare());
+    rig.frame(0);
+    EXPECT_TRUE(near(rig.pixel(250, 250), 1, 1, 1, 3));
+    EXPECT_TRUE(near(rig.pixel(225, 225), 0, 0, 1, 3));
 }
 
 }  // namespace
