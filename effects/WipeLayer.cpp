@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "effects/EffectParams.h"
@@ -117,10 +118,13 @@ void WipeLayer::draw() {
     }
     const float w = static_cast<float>(width);
     const float h = static_cast<float>(height);
+    const double eye = w * 0.5 / tanHalfFov;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(fov, 1.0, 0.1, 1000.0);
-    gluLookAt(0.0, 0.0, w * 0.5 / tanHalfFov, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    // The far plane keeps at least 1000 and moves out for narrow views,
+    // whose camera would otherwise stand beyond it and see nothing.
+    gluPerspective(fov, 1.0, 0.1, std::max(1000.0, 2.0 * eye));
+    gluLookAt(0.0, 0.0, eye, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glEnable(GL_TEXTURE_2D);
