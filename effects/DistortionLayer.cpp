@@ -219,10 +219,13 @@ void DistortionLayer::draw() {
     const float w = static_cast<float>(width);
     // The animated field of view; 0 or 180 degrees would be a degenerate view.
     const float viewFov = std::isnan(fov) ? 45.0f : std::clamp(fov, 1.0f, 179.0f);
+    const double eye = w * 0.5 / tanHalfFov;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(viewFov, 1.0, 0.1, 2000.0);
-    gluLookAt(0.0, 0.0, w * 0.5 / tanHalfFov, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    // The far plane keeps at least 2000 and moves out for narrow views,
+    // whose camera would otherwise stand beyond it and see nothing.
+    gluPerspective(viewFov, 1.0, 0.1, std::max(2000.0, 2.0 * eye));
+    gluLookAt(0.0, 0.0, eye, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     glMatrixMode(GL_MODELVIEW);
     glEnable(GL_TEXTURE_2D);
     bindAccumTexture();

@@ -50,6 +50,8 @@ TEST(DistortionLayer, WithoutAWaveTheGridShowsThePictureAsItIs) {
         R"(n_vertex = 9; distfunc = "DISTTEST";)",
         R"(n_vertex = 12; distfunc = "pelmotwirl";)",
         R"(n_vertex = 2;)",
+        // A narrow view puts the camera beyond 2000 units.
+        R"(n_vertex = 6; fov = 10.0;)",
     };
     for (const char* params : cases) {
         DistortRig d(params);
