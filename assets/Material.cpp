@@ -101,12 +101,9 @@ std::array<float, 4> parseMaterialColour(std::string_view text) {
 }
 
 int parseTextureReference(std::string_view text, const TextureLoader& load) {
-    if (!text.empty() && text.front() == '$') {
-        // Exactly "$" and one character names a shared picture; "$" alone or
-        // with more characters names nothing (and no file is looked for).
-        if (text.size() != 2) {
-            return -1;
-        }
+    // Exactly "$" and one character names a shared picture; any other text,
+    // "$" alone or "$" with more characters included, is an image file name.
+    if (text.size() == 2 && text.front() == '$') {
         const int n = text[1] - '0';
         const int limit = core::globals().materialLevelLimit.load(std::memory_order_relaxed);
         return n >= 0 && n <= limit ? offscreenTextureId(n) : -1;

@@ -15,9 +15,9 @@
 //
 // Texture references: "$" and one digit n names shared offscreen picture n
 // (0 the accumulation picture, 1 and 2 the target buffers) as the id
-// -256 + n, for n up to the process's shared texture limit; any other
-// reference starting with "$" is no texture (-1). Anything else is an image
-// file, loaded while the file is read (textures need a current GL context;
+// -256 + n, for n up to the process's shared texture limit; "$" and any
+// other single character is no texture (-1). Anything else, "$12" too, is an
+// image file, loaded while the file is read (textures need a current GL context;
 // readMaterials takes the loader as a parameter so that parsing can be
 // tested without one).
 #pragma once

@@ -106,7 +106,7 @@ TEST(MaterialFile, SharedPictureReferences) {
         "reflection = $0\nend\n"
         "reflection = $0\nreflectiveness = 0.3\nend\n"
         "texture = $2\nreflection = $3\nend\n"
-        "texture = $a\nreflection = $\nend\n");
+        "texture = $a\nreflection = $b\nend\n");
     EXPECT_EQ(r[0].reflectionTexture, -256);
     EXPECT_FLOAT_EQ(r[0].reflectiveness, 1.0f);
     EXPECT_FLOAT_EQ(r[1].reflectiveness, 0.3f);
@@ -117,14 +117,19 @@ TEST(MaterialFile, SharedPictureReferences) {
     EXPECT_EQ(r[3].reflectionTexture, -1);
     EXPECT_TRUE(r.loaded.empty());  // none of them is a file
 
-    // "$" alone or with more than one character names nothing, also not a file.
-    int calls = 0;
-    auto count = [&calls](const core::String&) { return ++calls, 7; };
-    EXPECT_EQ(parseTextureReference("$", count), -1);
-    EXPECT_EQ(parseTextureReference("$12", count), -1);
-    EXPECT_EQ(parseTextureReference("$1", count), -255);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(parseTextureReference("sky.tga", count), 7);
+    // Only "$" and exactly one character is a shared picture; "$" alone or
+    // with more characters is a file name like any other.
+    std::vector<std::string> files;
+    auto load = [&files](const core::String& name) {
+        files.push_back(name.str());
+        return 7;
+    };
+    EXPECT_EQ(parseTextureReference("$1", load), -255);
+    EXPECT_TRUE(files.empty());
+    EXPECT_EQ(parseTextureReference("$", load), 7);
+    EXPECT_EQ(parseTextureReference("$12", load), 7);
+    EXPECT_EQ(parseTextureReference("sky.tga", load), 7);
+    EXPECT_EQ(files, (std::vector<std::string>{"$", "$12", "sky.tga"}));
 }
 
 TEST(MaterialFile, TheSharedPictureLimitIsTheProcesssOwn) {
