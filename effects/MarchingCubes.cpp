@@ -100,9 +100,12 @@ uint32_t MarchingGrid::cellCoordinate(float c) const {
 }
 
 float BallField::value(Vec3 p) const {
+    // Each term joins the float sum in double precision, rounded once per
+    // addition (not rounded to float before it is added).
     float sum = 0.0f;
     for (int b = 0; b < count; ++b) {
-        sum += static_cast<float>(1.0 / squaredDistance(p, centres[static_cast<size_t>(b)]));
+        sum = static_cast<float>(static_cast<double>(sum) +
+                                 1.0 / squaredDistance(p, centres[static_cast<size_t>(b)]));
     }
     return sum;
 }

@@ -191,6 +191,36 @@ TEST(BallFieldTest, InverseSquareSumAndItsOutwardNormal) {
     EXPECT_FLOAT_EQ(n.z, 0.0f);
 }
 
+TEST(BallFieldTest, EachTermJoinsTheFloatSumInDoublePrecision) {
+    // Five balls and a lattice of points around them; the field is the float
+    // sum to which each double term 1 / d^2 is added, rounded once per term.
+    const BallField f = balls({{0.3f, -1.7f, 2.1f},
+                               {-2.5f, 0.9f, -0.4f},
+                               {1.1f, 1.3f, -2.2f},
+                               {-0.6f, -2.8f, 0.75f},
+                               {2.9f, 0.2f, 1.6f}});
+    int mismatches = 0;
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 12; ++j) {
+            for (int k = 0; k < 12; ++k) {
+                const Vec3 p{-6.0f + 1.07f * static_cast<float>(i),
+                             -6.0f + 1.03f * static_cast<float>(j),
+                             -6.0f + 0.97f * static_cast<float>(k)};
+                float expected = 0.0f;
+                for (int b = 0; b < f.count; ++b) {
+                    const Vec3 c = f.centres[static_cast<size_t>(b)];
+                    const double dx = static_cast<double>(p.x) - c.x;
+                    const double dy = static_cast<double>(p.y) - c.y;
+                    const double dz = static_cast<double>(p.z) - c.z;
+                    expected += 1.0 / (dx * dx + dy * dy + dz * dz);
+                }
+                mismatches += f.value(p) != expected ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(MarchingCubesCell, EdgePointsInterpolateTheThreshold) {
     const Vec3 a{0, 0, 0};
     const Vec3 b{2, 0, 0};
