@@ -49,6 +49,11 @@ class Effect {
     // Reads cutoff (Hz) and resonance from the first 8 bytes; a shorter
     // block changes nothing.
     virtual void setParameters(const uint8_t* block, int size) = 0;
+
+    // State copies (see Generator::clone): a copy with all its state, and
+    // the settings of the player a copy now belongs to.
+    virtual std::unique_ptr<Effect> clone() const = 0;
+    virtual void bind(const Settings& settings) = 0;
 };
 
 // Shared parameter handling of the two filters.
@@ -60,6 +65,7 @@ class Filter : public Effect {
     int parameterSize() const override { return 8; }
     void getParameters(uint8_t* out) const override;
     void setParameters(const uint8_t* block, int size) override;
+    void bind(const Settings& settings) override { settings_ = &settings; }
 
     int cutoff() const { return cutoff_; }
     int resonance() const { return resonance_; }
@@ -78,6 +84,7 @@ class Filter : public Effect {
 class Lpf final : public Filter {
   public:
     explicit Lpf(const Settings& settings);
+    std::unique_ptr<Effect> clone() const override { return std::make_unique<Lpf>(*this); }
     void process(float* buffer, int count) override;
 
     double k = 0.0, p = 0.0, r = 0.0;
@@ -102,6 +109,7 @@ class Lpf final : public Filter {
 class MoogVcf final : public Filter {
   public:
     explicit MoogVcf(const Settings& settings);
+    std::unique_ptr<Effect> clone() const override { return std::make_unique<MoogVcf>(*this); }
     void process(float* buffer, int count) override;
 
     double p = 0.0, fb = 0.0, q = 0.0;

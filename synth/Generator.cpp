@@ -26,6 +26,7 @@ class GeneratorBase : public Generator {
         gainLeft_ = panLeft_ * gain_ * left;
         gainRight_ = gain_ * panRight_ * right;
     }
+    void bind(const Settings& settings) override { settings_ = &settings; }
 
   protected:
     void noteOnGains(int level, int pan) {
@@ -53,6 +54,10 @@ template <GeneratorType Type>
 class Oscillator final : public GeneratorBase {
   public:
     using GeneratorBase::GeneratorBase;
+
+    std::unique_ptr<Generator> clone() const override {
+        return std::make_unique<Oscillator>(*this);
+    }
 
     void noteOn(double, int level, int pan, int phaseSpread, void*) override {
         noteOnGains(level, pan);
@@ -300,6 +305,8 @@ void Oscillator<Type>::renderBatch(Generator* const* generators, float* const* b
 class Noise final : public GeneratorBase {
   public:
     using GeneratorBase::GeneratorBase;
+
+    std::unique_ptr<Generator> clone() const override { return std::make_unique<Noise>(*this); }
 
     void noteOn(double, int level, int pan, int, void*) override { noteOnGains(level, pan); }
 

@@ -31,6 +31,12 @@ class Generator {
     // Adds count floats (interleaved in stereo) at the given frequency.
     virtual void render(float* buffer, int count, float frequency) = 0;
     virtual void setGains(float left, float right) = 0;
+
+    // State copies (checkpoints of a player, Player::saveState): a copy of
+    // this generator with all its state, still reading the same settings;
+    // bind points a copy at the settings of the player it now belongs to.
+    virtual std::unique_ptr<Generator> clone() const = 0;
+    virtual void bind(const Settings& settings) = 0;
 };
 
 // The type numbers are those of the registration order.

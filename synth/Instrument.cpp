@@ -47,6 +47,25 @@ Instrument::Instrument(const Settings& settings) : settings_(&settings) {
     effects.reserve(kMaxSlots);
 }
 
+void Instrument::bind(const Settings& settings) {
+    settings_ = &settings;
+    for (Voice& v : voices) {
+        for (auto& g : v.generators) {
+            if (g) {
+                g->bind(settings);
+            }
+        }
+    }
+    for (EffectSlot& e : effects) {
+        if (e.effect) {
+            e.effect->bind(settings);
+        }
+    }
+    // Only meaningful inside a block; a copy must not point into its original.
+    active_ = 0;
+    std::fill(std::begin(active_voices_), std::end(active_voices_), nullptr);
+}
+
 void Instrument::setGenerator(int slot, GeneratorType type, int32_t level, int32_t pan,
                               int32_t spread, int32_t pitch) {
     slot = std::clamp(slot, 0, kMaxSlots - 1);

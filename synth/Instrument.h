@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ClonePtr.h"
 #include "synth/Effect.h"
 #include "synth/Envelope.h"
 #include "synth/Generator.h"
@@ -86,7 +87,7 @@ struct GeneratorSlot {
 
 struct EffectSlot {
     EffectType type = EffectType::Lpf;  // meaningful while effect is set
-    std::unique_ptr<Effect> effect;
+    core::ClonePtr<Effect> effect;
     int32_t aux = 127;
     int32_t cutoff = 0;  // hundreds of Hz
     int32_t resonance = 0;
@@ -101,7 +102,7 @@ struct Voice {
     float velocity = 0.0f;  // velocity / 127
     float panLeft = 1.0f, panRight = 1.0f;
     float ampLeft = 1.0f, ampRight = 1.0f;
-    std::vector<std::unique_ptr<Generator>> generators;  // one per slot
+    std::vector<core::ClonePtr<Generator>> generators;  // one per slot
     std::vector<float> buffer;
     EnvelopeState amp;
     EnvelopeState pan;
@@ -112,6 +113,13 @@ struct Voice {
 class Instrument {
   public:
     explicit Instrument(const Settings& settings);
+    // Copies are deep (generators, effects and sequencer included) and read
+    // the settings of the original until bind() gives them their own; a
+    // copy is taken between blocks (Player::saveState).
+    Instrument(const Instrument&) = default;
+    Instrument& operator=(const Instrument&) = default;
+    // Points the instrument, its generators and its effects at settings.
+    void bind(const Settings& settings);
 
     void noteOn(int note, int velocity);
     void noteOff(int note);
@@ -169,7 +177,7 @@ class Instrument {
     Envelope ampEnvelope;
     Envelope panEnvelope;
     Lfo lfo;
-    std::unique_ptr<StepSequencer> sequencer;
+    core::ClonePtr<StepSequencer> sequencer;
 
   private:
     // The block's modulation, gathered from the step sequencer, bend, wheel,

@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/ClonePtr.h"
 #include "synth/Effect.h"
 #include "synth/Instrument.h"
 
@@ -22,7 +23,7 @@ namespace kvx::synth {
 
 struct ChannelEffect {
     EffectType type = EffectType::Lpf;  // meaningful while effect is set
-    std::unique_ptr<Effect> effect;
+    core::ClonePtr<Effect> effect;
 };
 
 struct MixerChannel {

@@ -78,7 +78,18 @@ void Player::run() {
     bool havePosition = false;
     uint32_t last = clock_->now();
     running_.store(true, std::memory_order_release);  // the song's clock has started
+    bool wasHeld = false;
     while (!stopRequested_.load(std::memory_order_relaxed)) {
+        if (PlayerState* handed = pendingState_.exchange(nullptr, std::memory_order_acq_rel)) {
+            const std::unique_ptr<PlayerState> state(handed);
+            restoreState(*state);
+            dropQueuedAudio();  // it belongs to the time left behind
+        }
+        const bool held = held_.load(std::memory_order_acquire);
+        if (held && !wasHeld) {
+            dropQueuedAudio();  // a pause is heard at once, not a ring later
+        }
+        wasHeld = held;
         // Without an open device there is no position to follow: nothing is
         // rendered, but the song (and so the beat) still advances.
         uint32_t bytes = 0;
@@ -96,7 +107,11 @@ void Player::run() {
                 static_cast<int>((samples % ringSize) / static_cast<uint32_t>(blockFloats));
             while (renderIndex_ != playBlock) {
                 renderIndex_ = renderIndex_ + 1 >= kRingBlocks ? 0 : renderIndex_ + 1;
-                renderBlock(renderIndex_);
+                if (held) {
+                    queueSilence(renderIndex_);
+                } else {
+                    renderBlock(renderIndex_);
+                }
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -106,7 +121,7 @@ void Player::run() {
         if (rewindRequested_.exchange(false, std::memory_order_acquire)) {
             song_.rewind();
         }
-        if (playing_.load(std::memory_order_relaxed)) {
+        if (playing_.load(std::memory_order_relaxed) && !held) {
             song_.advance(now - last);
         }
         last = now;
@@ -122,6 +137,7 @@ void Player::run() {
 }
 
 Player::~Player() {
+    delete pendingState_.exchange(nullptr, std::memory_order_acq_rel);
     requestStop();
     // A music thread started on this player ends here, not after it.
     releaseMusicThread(this);
@@ -162,6 +178,107 @@ void Player::renderBlock(int b) {
         device_->write(out, static_cast<size_t>(n));
     }
     renderedFrames_.fetch_add(kBlockFrames, std::memory_order_relaxed);
+}
+
+void Player::queueSilence(int b) {
+    const int n = settings_.blockFloats;
+    if (!accepted_ || b < 0 || b >= kRingBlocks) {
+        return;
+    }
+    int16_t* out = ring_.data() + static_cast<size_t>(b) * static_cast<size_t>(n);
+    std::fill(out, out + n, int16_t{0});
+    if (device_) {
+        device_->write(out, static_cast<size_t>(n));
+    }
+}
+
+void Player::dropQueuedAudio() {
+    if (device_ && deviceOpen_) {
+        device_->reset();
+    }
+}
+
+std::unique_ptr<PlayerState> Player::saveState() const {
+    auto state = std::make_unique<PlayerState>();
+    state->instruments.reserve(instruments_.size());
+    for (const auto& instrument : instruments_) {
+        state->instruments.push_back(*instrument);
+    }
+    state->channels = mixer_.channels;
+    for (const MixerChannel& c : mixer_.channels) {
+        int index = -1;
+        for (size_t i = 0; i < instruments_.size(); ++i) {
+            if (instruments_[i].get() == c.instrument) {
+                index = static_cast<int>(i);
+            }
+        }
+        state->channelInstrument.push_back(index);
+    }
+    state->history = mixer_.history;
+    state->oldHistory = mixer_.oldHistory;
+    state->masterLeft = mixer_.masterLeft;
+    state->masterRight = mixer_.masterRight;
+    state->songPosition = song_.position();
+    state->songElapsed = song_.elapsed();
+    state->songClock = songClock_;
+    state->renderedFrames = renderedFrames();
+    return state;
+}
+
+bool Player::restoreState(const PlayerState& state) {
+    if (state.instruments.size() != instruments_.size() ||
+        state.channels.size() != mixer_.channels.size() ||
+        state.channelInstrument.size() != state.channels.size()) {
+        return false;
+    }
+    // Assigned in place: the mixer channels keep pointing at the same objects.
+    for (size_t i = 0; i < instruments_.size(); ++i) {
+        *instruments_[i] = state.instruments[i];
+        instruments_[i]->bind(settings_);
+    }
+    for (size_t c = 0; c < mixer_.channels.size(); ++c) {
+        MixerChannel& channel = mixer_.channels[c];
+        channel = state.channels[c];
+        const int index = state.channelInstrument[c];
+        channel.instrument = index >= 0 ? instruments_[static_cast<size_t>(index)].get() : nullptr;
+        for (ChannelEffect& e : channel.effects) {
+            if (e.effect) {
+                e.effect->bind(settings_);
+            }
+        }
+    }
+    mixer_.history = state.history;
+    mixer_.oldHistory = state.oldHistory;
+    mixer_.masterLeft = state.masterLeft;
+    mixer_.masterRight = state.masterRight;
+    song_.restore(state.songPosition, state.songElapsed);
+    songClock_ = state.songClock;
+    renderedFrames_.store(state.renderedFrames, std::memory_order_relaxed);
+    return true;
+}
+
+void Player::requestRestore(std::unique_ptr<PlayerState> state) {
+    delete pendingState_.exchange(state.release(), std::memory_order_acq_rel);
+}
+
+void Player::replayNoteOns(size_t& cursor, uint32_t untilMs) const {
+    // A lockstep song only moves once the clock has passed 0.
+    if (untilMs == 0 || noteOnHook_ == nullptr) {
+        return;
+    }
+    const std::vector<SongEvent>& events = song_.events();
+    for (; cursor < events.size() && events[cursor].time <= static_cast<int64_t>(untilMs);
+         ++cursor) {
+        const SongEvent& e = events[cursor];
+        if ((e.status & 0xF0) != 0x90) {
+            continue;
+        }
+        for (int i = 0; i < 16; ++i) {
+            if (channelMap_[i] == (e.status & 0x0F)) {
+                noteOnHook_(i, e.data1);
+            }
+        }
+    }
 }
 
 void Player::advanceSongTo(uint32_t ms) {

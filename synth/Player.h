@@ -21,6 +21,16 @@
 // queued in this mode, so sample 0 of the device is time 0. The samples are
 // in the MemoryAudioDevice (take() them, or write them with WavWriter).
 //
+// Saved states (checkpoints for seeking): saveState copies everything that
+// decides the sound from then on (instruments with their voices, generators
+// and effects, the mixer channels and smoothing history, the song position,
+// the lockstep clock and frame count); restoreState puts such a copy into
+// this player or into another one loaded from the same configuration and
+// song, after which it renders exactly what the original rendered after the
+// copy. Both run on the thread that renders (or while none does). A live
+// player takes a state from the main thread through requestRestore, and
+// setHeld stills it (silence, the song standing) without stopping its thread.
+//
 // Threads: load*, setNoteOnHook and assignment happen on the main thread
 // before run() starts. Afterwards the main thread only calls play, stop,
 // requestStop, isPlaying and hasFinished (atomic flags; a rewind asked for by
@@ -30,6 +40,7 @@
 // its music thread still running stops and joins it.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -45,6 +56,23 @@
 #include "vfs/Vfs.h"
 
 namespace kvx::synth {
+
+// A copy of a player's sound-deciding state (see saveState). The copies of
+// the instruments still read their original player's settings; nothing
+// renders from them until restoreState binds them to a player's own.
+struct PlayerState {
+    std::vector<Instrument> instruments;
+    std::vector<MixerChannel> channels;
+    std::vector<int> channelInstrument;  // index into instruments per channel, -1 none
+    std::array<float, 4> history{};
+    std::array<float, 4> oldHistory{};
+    float masterLeft = 1.0f;
+    float masterRight = 1.0f;
+    size_t songPosition = 0;
+    int64_t songElapsed = 0;
+    uint32_t songClock = 0;
+    uint64_t renderedFrames = 0;
+};
 
 class Player {
   public:
@@ -99,6 +127,27 @@ class Player {
     // goes to the end of the table, with a warning.
     static constexpr int32_t kInstrumentTableLimit = 4096;
 
+    // Saved states (see the top of this file). restoreState is false, and
+    // changes nothing, when the state has another number of instruments or
+    // mixer channels than this player.
+    std::unique_ptr<PlayerState> saveState() const;
+    bool restoreState(const PlayerState& state);
+    // Live use from the main thread: the music thread restores the state
+    // before its next round and drops the audio already queued. A state
+    // handed over before the previous one was taken replaces it.
+    void requestRestore(std::unique_ptr<PlayerState> state);
+    // Live use from the main thread: while held, run() queues silence and the
+    // song stands still; the audio queued before the hold is dropped.
+    void setHeld(bool held) { held_.store(held, std::memory_order_release); }
+    bool isHeld() const { return held_.load(std::memory_order_acquire); }
+
+    // Calls the note-on hook for every note-on of the song that is due by
+    // untilMs and lies at or after song event `cursor`, as a lockstep player
+    // playing from time 0 fires them by advanceTo(untilMs) (at time 0 none
+    // is due yet); cursor moves past them. Renders nothing: beats of a
+    // stretch of song can be replayed without the sound.
+    void replayNoteOns(size_t& cursor, uint32_t untilMs) const;
+
     bool headAccepted() const { return accepted_; }
     const Settings& settings() const { return settings_; }
     Mixer& mixer() { return mixer_; }
@@ -130,6 +179,9 @@ class Player {
     // Lists the causes of silence that the loaded song meets (see warnings).
     void checkSong();
     void advanceSongTo(uint32_t ms);
+    // Live: writes a block of silence into the ring at index b and queues it.
+    void queueSilence(int b);
+    void dropQueuedAudio();
 
     std::unique_ptr<AudioDevice> device_;
     Mode mode_;
@@ -158,6 +210,9 @@ class Player {
     std::atomic<bool> muted_{false};
     std::atomic<bool> rewindRequested_{false};
     std::atomic<uint64_t> renderedFrames_{0};
+    std::atomic<bool> held_{false};
+    // Handed over by requestRestore, taken (and deleted) by the music thread.
+    std::atomic<PlayerState*> pendingState_{nullptr};
 };
 
 }  // namespace kvx::synth

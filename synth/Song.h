@@ -50,6 +50,12 @@ class Song {
         elapsed_ = 0;
         position_ = 0;
     }
+    // Puts the song back where a copy of its position and elapsed time says
+    // (a player's saved state); a position past the end is the end.
+    void restore(size_t position, int64_t elapsed) {
+        position_ = position < events_.size() ? position : events_.size();
+        elapsed_ = elapsed;
+    }
     void setSink(SongSink* sink) { sink_ = sink; }
 
     const std::vector<SongEvent>& events() const { return events_; }
