@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
 
 namespace kvx::platform {
 
@@ -30,9 +32,52 @@ VideoState& state() {
 std::atomic<bool> escapeLatch{false};
 std::atomic<int> quitCount{0};
 
+// Key presses latched by the event watch, which SDL may call from whichever
+// thread pushes an event; at most kMaxKeys wait, later ones are dropped.
+constexpr size_t kMaxKeys = 64;
+std::mutex keyMutex;
+std::deque<KeyPress> keyQueue;
+
+struct KeyName {
+    SDL_Keycode sym;
+    SDL_Scancode scancode;  // the key's place, for layouts without the symbol
+    Key key;
+    bool repeats;
+};
+constexpr KeyName kKeys[] = {
+    {SDLK_SPACE, SDL_SCANCODE_SPACE, Key::Space, false},
+    {SDLK_LEFT, SDL_SCANCODE_LEFT, Key::Left, true},
+    {SDLK_RIGHT, SDL_SCANCODE_RIGHT, Key::Right, true},
+    {SDLK_HOME, SDL_SCANCODE_HOME, Key::Home, false},
+    {SDLK_LEFTBRACKET, SDL_SCANCODE_LEFTBRACKET, Key::LoopStart, false},
+    {SDLK_RIGHTBRACKET, SDL_SCANCODE_RIGHTBRACKET, Key::LoopEnd, false},
+    {SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, Key::Backspace, false},
+    {SDLK_F1, SDL_SCANCODE_F1, Key::F1, false},
+};
+
+void latchKey(const SDL_KeyboardEvent& e) {
+    for (const KeyName& k : kKeys) {
+        if (e.keysym.sym != k.sym && e.keysym.scancode != k.scancode) {
+            continue;
+        }
+        if (e.repeat != 0 && !k.repeats) {
+            return;
+        }
+        const std::lock_guard<std::mutex> lock(keyMutex);
+        if (keyQueue.size() < kMaxKeys) {
+            keyQueue.push_back(KeyPress{k.key, (e.keysym.mod & KMOD_SHIFT) != 0});
+        }
+        return;
+    }
+}
+
 int SDLCALL watchEvents(void*, SDL_Event* event) {
-    if (event->type == SDL_KEYDOWN && event->key.keysym.sym == SDLK_ESCAPE) {
-        escapeLatch.store(true, std::memory_order_relaxed);
+    if (event->type == SDL_KEYDOWN) {
+        if (event->key.keysym.sym == SDLK_ESCAPE) {
+            escapeLatch.store(true, std::memory_order_relaxed);
+        } else {
+            latchKey(event->key);
+        }
     }
     return 1;
 }
@@ -331,6 +376,32 @@ void pushEscapePress() {
     event.key.keysym.sym = SDLK_ESCAPE;
     event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
     SDL_PushEvent(&event);
+}
+
+bool takeKeyPress(KeyPress& press) {
+    const std::lock_guard<std::mutex> lock(keyMutex);
+    if (keyQueue.empty()) {
+        return false;
+    }
+    press = keyQueue.front();
+    keyQueue.pop_front();
+    return true;
+}
+
+void pushKeyPress(Key key, bool shift) {
+    for (const KeyName& k : kKeys) {
+        if (k.key != key) {
+            continue;
+        }
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.state = SDL_PRESSED;
+        event.key.keysym.sym = k.sym;
+        event.key.keysym.scancode = k.scancode;
+        event.key.keysym.mod = shift ? KMOD_LSHIFT : KMOD_NONE;
+        SDL_PushEvent(&event);
+        return;
+    }
 }
 
 void pushQuitRequest() {

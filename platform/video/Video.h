@@ -115,6 +115,27 @@ void* glProcAddress(const char* name);
 bool escapePressed();
 // Queues an Escape key press as the keyboard would (tests, scripted runs).
 void pushEscapePress();
+// The keys that steer a running show besides Escape.
+enum class Key {
+    Space,      // pause and resume
+    Left,       // seek back
+    Right,      // seek forward
+    Home,       // back to the start
+    LoopStart,  // '[': the loop range starts here
+    LoopEnd,    // ']': the loop range ends here
+    Backspace,  // clear the loop range
+    F1,         // the information overlay
+};
+struct KeyPress {
+    Key key = Key::Space;
+    bool shift = false;  // either Shift key was held
+};
+// Takes the oldest key press not yet taken; false when there is none. Presses
+// are latched as they arrive (like Escape), so the one-message pump cannot
+// lose them; a held key repeats only for Left and Right.
+bool takeKeyPress(KeyPress& press);
+// Queues a key press as the keyboard would (tests, scripted runs).
+void pushKeyPress(Key key, bool shift = false);
 // Queues a quit request as closing the window does (tests, scripted runs).
 void pushQuitRequest();
 // Takes at most one message from the queue and handles it. Returns false

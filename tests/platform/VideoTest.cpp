@@ -4,6 +4,9 @@
 
 #include <GL/gl.h>
 
+#include <utility>
+#include <vector>
+
 #include "platform/video/Video.h"
 
 namespace kvx::platform {
@@ -104,6 +107,38 @@ TEST(Video, EscapeIsLatchedUntilQueried) {
     while (pumpOneMessage()) {
     }
     EXPECT_FALSE(pumpOneMessage());
+}
+
+TEST(Video, TransportKeysAreLatchedInOrderWithShift) {
+    ASSERT_TRUE(initVideo(true));
+    KeyPress press;
+    while (takeKeyPress(press)) {
+    }
+    pushKeyPress(Key::Space);
+    pushKeyPress(Key::Right, true);
+    pushKeyPress(Key::LoopStart);
+    // A held key repeats for seeking, not for toggles.
+    for (SDL_Keycode sym : {SDLK_LEFT, SDLK_SPACE, SDLK_a}) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.repeat = 1;
+        e.key.keysym.sym = sym;
+        e.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
+        SDL_PushEvent(&e);
+    }
+    std::vector<std::pair<Key, bool>> got;
+    while (takeKeyPress(press)) {
+        got.emplace_back(press.key, press.shift);
+    }
+    const std::vector<std::pair<Key, bool>> want = {
+        {Key::Space, false}, {Key::Right, true}, {Key::LoopStart, false}, {Key::Left, false}};
+    EXPECT_EQ(got, want);
+    // Escape still goes its own way.
+    pushEscapePress();
+    EXPECT_FALSE(takeKeyPress(press));
+    EXPECT_TRUE(escapePressed());
+    while (pumpOneMessage()) {
+    }
 }
 
 TEST(Video, MessageBoxDoesNotBlockHeadless) {
