@@ -59,6 +59,30 @@ void addRunOptions(CLI::App& app, CommandLine& line, bool& noLauncher) {
                    "Write the launcher dialog, with the show's skin, as PNG, then end");
 }
 
+// Live authoring: reload on save, start anywhere, the overlay.
+void addAuthoringOptions(CLI::App& app, CommandLine& line) {
+    app.add_flag("--watch", line.show.watch,
+                 "Watch the data folder (or pack) and reload what changed, keeping the show "
+                 "time; a script that does not parse keeps the last good show and shows the "
+                 "error over the picture");
+    app.add_option("--start-at", line.show.startAt,
+                   "Start the show at this time in ms, exactly as a run from 0 reaches it "
+                   "(with --record: the tail of the recording from 0)");
+    app.add_flag("--overlay", line.show.overlay,
+                 "Start with the information overlay (F1) on, also in recordings");
+    app.footer(
+        "Keys while a show plays (not in recordings):\n"
+        "  Space         pause / resume picture and music\n"
+        "  Left, Right   seek 1 s back / forward (with Shift: 10 s)\n"
+        "  Home          back to the start\n"
+        "  [  ]          start / end a loop range at the current time\n"
+        "  Backspace     clear the loop range\n"
+        "  F1            overlay: show time, beat, frame rate, active layers\n"
+        "  Escape        leave\n"
+        "Seeks replay the show from 0 at 60 frames per second (a recording's own\n"
+        "rate with --record), so they land where a run at that rate would be.");
+}
+
 // "WxH" or "WxH:BITS" (bits 16, 24 or 32) into settings' display mode, with
 // the aspect ratio W / H. False, and settings untouched, when malformed.
 bool parseMode(const std::string& text, launcher::LaunchSettings& settings) {
@@ -95,6 +119,7 @@ int parseCommandLine(int argc, char** argv, const std::string& version, CommandL
     bool noLauncher = false;
     const DisplayFlags display = addDisplayOptions(app, line, mode, windowed, fullScreen);
     addRunOptions(app, line, noLauncher);
+    addAuthoringOptions(app, line);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

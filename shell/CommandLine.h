@@ -5,7 +5,9 @@
 // options choose another data source, skip the launcher (any display flag
 // is already the choice the launcher would ask for), check the script, run
 // without a display, take one screenshot (of the show or of the launcher)
-// or record the show.
+// or record the show, and serve an author at work: start the show later
+// (--start-at), reload it on save (--watch), show the overlay (--overlay).
+// The keys that steer a playing show are listed in the help's footer.
 //
 // A display mode given with --mode also sets the layers' aspect ratio to its
 // width over its height; without it the aspect stays the launcher's.

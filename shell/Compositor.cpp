@@ -139,6 +139,13 @@ void Compositor::beginFrame() {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void Compositor::advanceLayer(layers::Layer& layer, uint32_t dt) {
+    layers::setCurrentLayer(&layer);
+    layer.updateTracks(dt);
+    layer.advance(dt);
+    layers::setCurrentLayer(nullptr);
+}
+
 void Compositor::drawLayer(layers::Layer& layer, uint32_t dt) {
     layers::setCurrentLayer(&layer);
     layer.updateTracks(dt);

@@ -62,6 +62,9 @@ class Compositor {
     // Advances the layer's tracks and state by dt, draws it into its target
     // and blends the layer buffer into the accumulation buffer.
     void drawLayer(layers::Layer& layer, uint32_t dt);
+    // The first half of drawLayer alone: the layer's tracks and state move
+    // on by dt as in a drawn frame, nothing is drawn (a seek's replay).
+    static void advanceLayer(layers::Layer& layer, uint32_t dt);
     // Shows the accumulation buffer in the window; swap decides whether the
     // window's buffers are swapped (a caller may read the frame back first).
     void present(bool swap = true);

@@ -1,6 +1,7 @@
 // The synthesizer, live or in lockstep with the frames.
 #include "shell/Soundtrack.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -42,9 +43,16 @@ Soundtrack::~Soundtrack() {
 }
 
 bool Soundtrack::load(const core::String& config, const core::String& song) {
-    music_ = player_->loadConfig(config.text());
+    configName_ = config;
+    songName_ = song;
+    // The bytes are kept: a seek's players must be loaded from the same.
+    config_ = vfs::Vfs::readAll(config.text()).value_or(vfs::Bytes{});
+    music_ = !config_.empty() && player_->parseConfig(config_);
     if (music_) {
-        player_->loadSong(song.text());
+        song_ = vfs::Vfs::readAll(song.text()).value_or(vfs::Bytes{});
+        if (!song_.empty()) {
+            player_->parseSong(song_);
+        }
         // The show plays on regardless; these lines say why parts are silent.
         for (const std::string& line : player_->warnings()) {
             std::fprintf(stderr, "kvx: synth: %s\n", line.c_str());
@@ -54,6 +62,44 @@ bool Soundtrack::load(const core::String& config, const core::String& song) {
         }
     }
     return music_;
+}
+
+void Soundtrack::enableSeeking(FrameStep step, uint32_t endMs) {
+    if (!music_ || (timeline_ && timeline_->step().fps == step.fps)) {
+        return;
+    }
+    timeline_ = std::make_unique<SoundTimeline>(config_, song_, step, endMs);
+}
+
+void Soundtrack::seek(FrameStep step, uint64_t frame) {
+    if (!music_ || !player_) {
+        return;
+    }
+    enableSeeking(step, step.time(frame));
+    std::unique_ptr<synth::PlayerState> state = timeline_->stateBefore(frame);
+    if (!state) {
+        return;
+    }
+    if (mode_ == Mode::Live) {
+        player_->requestRestore(std::move(state));
+        return;
+    }
+    player_->restoreState(*state);
+    // What the device held belongs to the time left behind.
+    memory_->take();
+    firstFrame_ = player_->renderedFrames();
+}
+
+void Soundtrack::replayBeats(uint32_t ms) {
+    if (music_ && player_) {
+        player_->replayNoteOns(beatCursor_, ms);
+    }
+}
+
+void Soundtrack::setPaused(bool paused) {
+    if (mode_ == Mode::Live && player_ && music_) {
+        player_->setHeld(paused);
+    }
 }
 
 void Soundtrack::play() {
@@ -72,18 +118,33 @@ void Soundtrack::advanceTo(uint32_t ms) {
     }
 }
 
-bool Soundtrack::writeWav(const std::string& path, uint32_t endMs, std::string* error) {
+bool Soundtrack::writeWav(const std::string& path, uint32_t startMs, uint32_t endMs,
+                          std::string* error) {
+    const auto frameOf = [](uint32_t ms) {
+        return static_cast<uint64_t>(ms) * static_cast<uint64_t>(kSampleRate) / 1000u;
+    };
+    const uint64_t first = frameOf(startMs);
+    const uint64_t frames = endMs > startMs ? frameOf(endMs) - first : 0;
     std::vector<int16_t> samples;
     int channels = 1;
+    uint64_t held = first;  // sample frame of samples[0]
     if (mode_ == Mode::Lockstep && player_ && music_) {
         player_->advanceTo(endMs);
         channels = memory_->stereo() ? 2 : 1;
         samples = memory_->take();
+        held = firstFrame_;
     }
-    // Whole blocks overshoot or undershoot the end a little: cut or pad to
-    // the exact length.
-    const size_t frames = static_cast<size_t>(static_cast<uint64_t>(endMs) * kSampleRate / 1000u);
-    samples.resize(frames * static_cast<size_t>(channels), 0);
+    const auto perFrame = static_cast<size_t>(channels);
+    // The device may hold samples from before the start (the block a seek
+    // landed in): drop them. Whole blocks overshoot or undershoot the end a
+    // little: cut or pad to the exact length.
+    if (held < first) {
+        const size_t drop = std::min(samples.size(), static_cast<size_t>(first - held) * perFrame);
+        samples.erase(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(drop));
+    } else if (held > first) {
+        samples.insert(samples.begin(), static_cast<size_t>(held - first) * perFrame, 0);
+    }
+    samples.resize(static_cast<size_t>(frames) * perFrame, 0);
     const vfs::Bytes bytes = synth::makeWav(samples, kSampleRate, channels);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -98,6 +159,7 @@ bool Soundtrack::writeWav(const std::string& path, uint32_t endMs, std::string* 
 }
 
 void Soundtrack::stop() {
+    timeline_.reset();
     if (!player_) {
         return;
     }

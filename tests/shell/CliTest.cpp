@@ -73,6 +73,11 @@ TEST_F(KvxplayCli, VersionAndHelp) {
     r = run("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.output.find("--record"), std::string::npos);
+    // The live authoring options and the keys that steer a show.
+    for (const char* word : {"--watch", "--start-at", "--overlay", "Space", "Shift", "Home",
+                             "Backspace", "F1", "60 frames per second"}) {
+        EXPECT_NE(r.output.find(word), std::string::npos) << word;
+    }
     EXPECT_NE(run("--no-such-option").status, 0);
 }
 
@@ -136,6 +141,18 @@ TEST_F(KvxplayCli, RecordsFramesAndSound) {
     EXPECT_TRUE(fs::exists(out / "frame_00005.png"));
     EXPECT_FALSE(fs::exists(out / "frame_00006.png"));
     EXPECT_TRUE(fs::exists(out / "soundtrack.wav"));
+}
+
+TEST_F(KvxplayCli, StartAtRecordsTheRestOfTheShow) {
+    script(kShortShow);
+    const fs::path out = dir_ / "rec";
+    Result r =
+        run("--record " + out.string() + " --fps 20 --start-at 100 --mode 160x120 " + data());
+    ASSERT_EQ(r.status, 0) << r.output;
+    // Frames 2 .. 5 of the whole recording (100, 150, 200, 250 ms).
+    EXPECT_TRUE(fs::exists(out / "frame_00003.png"));
+    EXPECT_FALSE(fs::exists(out / "frame_00004.png"));
+    EXPECT_NE(run("--headless --start-at -5 " + data()).status, 0);
 }
 
 TEST_F(KvxplayCli, BundledExamplePlaysToItsEndWithItsBeats) {
