@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Globals.h"
@@ -22,6 +24,9 @@
 #include "shell/FrameStep.h"
 #include "shell/PngWriter.h"
 #include "shell/Show.h"
+#include "shell/Soundtrack.h"
+#include "support/SynthTestUtil.h"
+#include "synth/Song.h"
 #include "synth/WavWriter.h"
 #include "vfs/Vfs.h"
 
@@ -259,6 +264,64 @@ TEST_F(LiveTest, KeysPauseAndSeekAHeadlessShowExactly) {
     EXPECT_TRUE(steered[45].pixels == straight[4].pixels);
 }
 
+// The audio device of a live show, where the test can listen.
+test::LockedAudioDevice* liveDevice = nullptr;
+std::unique_ptr<synth::AudioDevice> makeLiveDevice() {
+    auto d = std::make_unique<test::LockedAudioDevice>();
+    liveDevice = d.get();
+    return d;
+}
+
+TEST_F(LiveTest, SpacePausesTheMusicOfALiveShowWithItsPicture) {
+    music();
+    write("script.zel", script(layer("plasma", 0, 60000, "nPoints = 8;"), 60000));
+    Soundtrack::setLiveAudio(&makeLiveDevice, nullptr);
+    options_.headless = false;  // the music thread plays into the device
+    core::ManualClock clock(0);
+    options_.clock = &clock;
+    options_.maxFrames = 40;
+    // What the device got while the test waited a little, in real time.
+    const auto listen = [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        liveDevice->take();  // what was on its way already
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        return liveDevice->take();
+    };
+    std::vector<std::vector<int16_t>> heard(40);
+    std::vector<FrameInfo> infos;
+    options_.onFrame = [&](const FrameInfo& info) {
+        infos.push_back(info);
+        clock.advance(20);
+        const size_t i = infos.size() - 1;
+        if (i == 5 || i == 15 || i == 25 || i == 35) {
+            heard[i] = listen();
+        }
+        if (i == 10 || i == 20) {
+            platform::pushKeyPress(platform::Key::Space);
+        } else if (i == 30) {
+            platform::pushKeyPress(platform::Key::Right, true);
+        }
+    };
+    const int status = runShow(options_, &stats_);
+    Soundtrack::setLiveAudio(nullptr, nullptr);
+    ASSERT_EQ(status, 0) << stats_.error;
+    ASSERT_EQ(infos.size(), 40u);
+    EXPECT_TRUE(infos[15].paused);
+    EXPECT_FALSE(infos[25].paused);
+    EXPECT_EQ(stats_.seeks, 1u);
+    EXPECT_EQ(infos[31].time, FrameStep{}.time(FrameStep{}.frameAt(infos[30].time + 10000)));
+    // Music before the pause, silence (still queued, so no gap) during it,
+    // music again after it. The seek to 10 s lands past the end of the
+    // 8-second song: the player took the state of that time, all notes over.
+    for (size_t i : {5u, 15u, 25u, 35u}) {
+        EXPECT_GT(heard[i].size(), 1000u) << i;
+    }
+    EXPECT_GT(test::rms(heard[5]), 100.0);
+    EXPECT_EQ(test::rms(heard[15]), 0.0);
+    EXPECT_GT(test::rms(heard[25]), 100.0);
+    EXPECT_EQ(test::rms(heard[35]), 0.0);
+}
+
 TEST_F(LiveTest, ALoopRangeRepeatsUntilClearedAndF1ShowsTheOverlay) {
     write("script.zel", script(layer("fadelayer", 0, 5000, "color = {0, 0, 255, 255};"), 5000));
     const FrameStep step;
@@ -359,6 +422,36 @@ TEST_F(LiveTest, ABrokenScriptKeepsTheLastGoodShowUntilItIsMended) {
         EXPECT_EQ(shots[i].at(20, 225), (std::vector<int>{0, 255, 0})) << i;
     }
     EXPECT_EQ(infos[15].time, FrameStep{30}.time(15));
+}
+
+TEST_F(LiveTest, AChangedSongIsLoadedAgainAndReplayed) {
+    music();  // the bass beats every 500 ms
+    write("script.zel", script(layer("fadelayer", 0, 3000, "f = 'beat';"), 3000));
+    options_.recordDir = (dir_ / "out").string();
+    options_.fps = 30;
+    options_.watch = true;
+    options_.maxFrames = 21;
+    std::vector<int> beats;
+    options_.onFrame = [&](const FrameInfo&) {
+        beats.push_back(core::globals().beatCount.load());
+        if (beats.size() == 5) {
+            // A note on channel 0 every 50 ms instead.
+            std::vector<synth::SongEvent> events;
+            for (int32_t t = 0; t < 3000; t += 50) {
+                events.push_back({t, 0x90, 36, 100});
+            }
+            const vfs::Bytes song = synth::writeSong(events);
+            std::ofstream(dir_ / "music.m", std::ios::binary)
+                .write(reinterpret_cast<const char*>(song.data()),
+                       static_cast<std::streamsize>(song.size()));
+        }
+    };
+    ASSERT_EQ(runShow(options_, &stats_), 0) << stats_.error;
+    EXPECT_EQ(stats_.reloads, 1u);
+    EXPECT_LE(beats[4], 1);  // 133 ms of the old song: its first beat at most
+    // At 666 ms the new song has had its notes at 0, 50, ..., 650: 14 beats,
+    // replayed from 0 after the reload.
+    EXPECT_EQ(beats[20], 14);
 }
 
 // A layer that holds a GL texture while prepared; the counts say whether

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,41 @@ inline std::string monoHead(int channels = 1, bool stereo = false) {
            " tempo=120 version=3 master=127,127\n"
            "  gains 127 127 127 127 127 127 127 127 127 127 127 127 127 127 127 127\n";
 }
+
+// A MemoryAudioDevice that a test may read while a music thread writes to
+// it: every call goes through one mutex.
+class LockedAudioDevice final : public AudioDevice {
+  public:
+    explicit LockedAudioDevice(const core::Clock* clock = nullptr) : inner_(clock) {}
+    bool open(int rate, bool stereo) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return inner_.open(rate, stereo);
+    }
+    void write(const int16_t* samples, size_t count) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        inner_.write(samples, count);
+    }
+    bool position(uint32_t& bytes) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return inner_.position(bytes);
+    }
+    void reset() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        inner_.reset();
+    }
+    void close() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        inner_.close();
+    }
+    std::vector<int16_t> take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return inner_.take();
+    }
+
+  private:
+    std::mutex mutex_;
+    MemoryAudioDevice inner_;
+};
 
 struct Rig {
     MemoryAudioDevice* device = nullptr;

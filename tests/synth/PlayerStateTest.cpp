@@ -138,8 +138,8 @@ bool waitForFrames(const Player& p, uint64_t frames) {
 
 TEST(PlayerState, AHeldLivePlayerQueuesSilenceAndTakesAHandedState) {
     core::ManualClock clock(1000);
-    auto dev = std::make_unique<MemoryAudioDevice>(&clock);
-    MemoryAudioDevice* d = dev.get();
+    auto dev = std::make_unique<test::LockedAudioDevice>(&clock);
+    test::LockedAudioDevice* d = dev.get();
     Player live(std::move(dev), Player::Mode::RealTime, clock);
     ASSERT_TRUE(live.parseConfig(
         test::compileText(test::monoHead() +
