@@ -12,10 +12,12 @@
 #include <string>
 
 #include "core/Globals.h"
+#include "core/Timer.h"
 #include "layers/LayerFactory.h"
 #include "platform/video/Video.h"
 #include "shell/CommandLine.h"
 #include "shell/Show.h"
+#include "support/TempDir.h"
 #include "synth/WavWriter.h"
 #include "vfs/Vfs.h"
 
@@ -29,11 +31,7 @@ class ShowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(platform::initVideo(true));
-        dir_ = fs::temp_directory_path() /
-               ("kvx_show_test_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = tempDir_.path();
         vfs::Vfs::reset();
         vfs::Vfs::setDataDirectory(dir_.string());
         options_.headless = true;
@@ -42,10 +40,7 @@ class ShowTest : public ::testing::Test {
         options_.settings.height = 120;
         options_.settings.quality = 0.25f;
     }
-    void TearDown() override {
-        vfs::Vfs::reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { vfs::Vfs::reset(); }
     void script(const std::string& layers, int duration) {
         std::ofstream(dir_ / "script.zel")
             << "<ZEL><DECLARATIONS>DURATION = " << duration << ";</DECLARATIONS><SCRIPT>" << layers
@@ -78,6 +73,7 @@ class ShowTest : public ::testing::Test {
         return std::vector<char>(std::istreambuf_iterator<char>(in), {});
     }
 
+    test::TempDir tempDir_;  // a folder of its own, removed after the test
     fs::path dir_;
     ShowOptions options_;
     ShowStats stats_;
@@ -104,6 +100,12 @@ TEST_F(ShowTest, EscapeEndsTheShowAtOnce) {
 
 TEST_F(ShowTest, ClosingTheWindowDoesNotEndTheShow) {
     script(layer("fadelayer", 0, 150), 150);
+    // One millisecond of show time per frame: the loop takes one message a
+    // frame, so the request is reached behind the window's own events
+    // however slowly the frames are drawn.
+    core::ManualClock clock;
+    options_.clock = &clock;
+    options_.onFrame = [&clock](const FrameInfo&) { clock.advance(1); };
     const int before = platform::quitRequests();
     platform::pushQuitRequest();
     EXPECT_EQ(runShow(options_, &stats_), 0) << stats_.error;
