@@ -5,6 +5,7 @@
 
 #include "core/ByteReader.h"
 #include "core/ByteWriter.h"
+#include "synth/ConfigRecords.h"
 #include "synth/ConfigText.h"
 #include "vfs/ChunkFile.h"
 
@@ -153,16 +154,6 @@ std::string_view kindTag(const ChunkDesc& c) {
 
 // ---- binary reading ----------------------------------------------------------
 
-bool readParams(ByteReader& r, vfs::Bytes& out) {
-    const int32_t m = r.i32();
-    const uint8_t* p = r.bytes(m);
-    if (!r.ok()) {
-        return false;
-    }
-    out.assign(p, p + m);
-    return true;
-}
-
 template <size_t N>
 void readArray(ByteReader& r, std::array<uint8_t, N>& out) {
     for (uint8_t& v : out) {
@@ -189,77 +180,32 @@ bool decodeHead(ByteReader& r, ChunkDesc& c) {
 
 bool decodeCefx(ByteReader& r, ChunkDesc& c) {
     c.kind = ChunkDesc::Kind::Cefx;
-    const int32_t first = r.i32();
-    c.channel = r.i8();
-    r.skip(3);
-    const int n = r.u8();
-    r.seek(first);
-    for (int i = 0; i < n && r.ok(); ++i) {
+    RecordLayout layout;
+    readCefxHeader(r, c, layout);
+    r.seek(layout.first);
+    for (int i = 0; i < layout.effects && r.ok(); ++i) {
         EffectDesc e;
-        e.slot = r.i32();
-        r.name(r.i32(), e.type);
-        readParams(r, e.params);
+        readChannelEffectRecord(r, e);
         c.effects.push_back(std::move(e));
     }
     return r.ok();
-}
-
-// The fixed header of an INST; returns the offset of the first record
-// relative to the header and the two record counts.
-int32_t decodeInstHeader(ByteReader& r, ChunkDesc& c, int& generators, int& effects) {
-    const int32_t first = r.i32();
-    c.index = r.i32();
-    c.channel = r.i8();
-    c.polyphony = r.i8();
-    c.flags = r.u8();
-    r.skip(1);
-    generators = r.u8();
-    c.ampSustain = r.u8();
-    c.panSustain = r.u8();
-    effects = r.u8();
-    c.bendDepth = r.u8();
-    c.wheelDepth = r.u8();
-    c.lfoRate = r.u16();
-    c.seqLength = r.i32();
-    c.seqLoop = r.i32();
-    c.seqDuration = r.i32();
-    for (int32_t& s : c.steps) {
-        s = r.i32();
-    }
-    r.skip(2);
-    c.lfoDestination = r.u8();
-    c.velocityMode = r.u8();
-    c.lfoDepth = r.u8();
-    c.portamento = r.u8();
-    return first;
 }
 
 bool decodeInst(ByteReader& r, ChunkDesc& c) {
     c.kind = ChunkDesc::Kind::Inst;
     r.name(r.i32(), c.name);
     const int64_t h = static_cast<int64_t>(r.position());
-    int gens = 0, fx = 0;
-    const int32_t first = decodeInstHeader(r, c, gens, fx);
-    r.seek(h + first);
-    for (int i = 0; i < gens && r.ok(); ++i) {
+    RecordLayout layout;
+    readInstHeader(r, c, layout);
+    r.seek(h + layout.first);
+    for (int i = 0; i < layout.generators && r.ok(); ++i) {
         GeneratorDesc g;
-        g.slot = r.i32();
-        r.name(r.i32(), g.type);
-        g.level = r.i32();
-        g.pan = r.i32();
-        g.spread = r.i32();
-        g.pitch = r.i32();
-        readParams(r, g.params);
+        readGeneratorRecord(r, g);
         c.generators.push_back(std::move(g));
     }
-    for (int i = 0; i < fx && r.ok(); ++i) {
+    for (int i = 0; i < layout.effects && r.ok(); ++i) {
         EffectDesc e;
-        e.slot = r.i32();
-        r.name(r.i32(), e.type);
-        for (int32_t& v : e.values) {
-            v = r.i32();
-        }
-        readParams(r, e.params);
+        readInstEffectRecord(r, e);
         c.effects.push_back(std::move(e));
     }
     for (EnvelopeDesc* env : {&c.amp, &c.pan}) {
@@ -275,13 +221,13 @@ bool decodeInst(ByteReader& r, ChunkDesc& c) {
 
 bool decodeChunk(int32_t tag, const vfs::Bytes& d, ChunkDesc& c) {
     ByteReader r(d.data(), d.size());
-    if (tag == vfs::tagId("HEAD")) {
+    if (tag == kHeadTag) {
         return decodeHead(r, c);
     }
-    if (tag == vfs::tagId("CEFX")) {
+    if (tag == kCefxTag) {
         return decodeCefx(r, c);
     }
-    if (tag == vfs::tagId("INST")) {
+    if (tag == kInstTag) {
         return decodeInst(r, c);
     }
     return false;

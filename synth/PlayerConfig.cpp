@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "core/ByteReader.h"
+#include "synth/ConfigRecords.h"
 #include "synth/Player.h"
 #include "vfs/ChunkFile.h"
 
@@ -19,76 +20,15 @@ using core::ByteReader;
 
 namespace {
 
-constexpr int32_t kHead = vfs::tagId("HEAD");
-constexpr int32_t kCefx = vfs::tagId("CEFX");
-constexpr int32_t kInst = vfs::tagId("INST");
-
 // Size of the fixed part of HEAD (without key ranges) and with them.
 constexpr size_t kHeadSize = 40;
 constexpr size_t kHeadRangesSize = 72;
-// Fixed instrument header, from H to the last field (portamento rate).
-constexpr int64_t kInstHeaderSize = 102;
 
 int clampSlot(int32_t slot) {
     return std::clamp<int32_t>(slot, 0, kMaxSlots - 1);
 }
 
-// The fixed INST header, from H on (see readInstrument).
-struct InstHeader {
-    int32_t first = 0;  // offset of the first record from H
-    int32_t requested = 0;
-    int channel = -1;
-    int polyphony = 0;
-    uint8_t flags = 0;
-    int generatorCount = 0;
-    int ampSustain = 0;
-    int panSustain = 0;
-    int effectCount = 0;
-    int bendDepth = 0;
-    int wheelDepth = 0;
-    int lfoRate = 0;
-    int32_t seqLength = -1;
-    int32_t seqLoop = 0;
-    int32_t seqDuration = 0;
-    std::array<int32_t, 16> steps{};
-    uint8_t lfoDestination = 0;
-    uint8_t velocityMode = 0;
-    int lfoDepth = 0;
-    int portamento = 0;
-};
-
-bool readInstHeader(ByteReader& r, InstHeader& h) {
-    if (r.remaining() < static_cast<size_t>(kInstHeaderSize)) {
-        return false;
-    }
-    h.first = r.i32();
-    h.requested = r.i32();
-    h.channel = r.i8();
-    h.polyphony = r.i8();
-    h.flags = r.u8();
-    r.skip(1);
-    h.generatorCount = r.u8();
-    h.ampSustain = r.u8();
-    h.panSustain = r.u8();
-    h.effectCount = r.u8();
-    h.bendDepth = r.u8();
-    h.wheelDepth = r.u8();
-    h.lfoRate = r.u16();
-    h.seqLength = r.i32();
-    h.seqLoop = r.i32();
-    h.seqDuration = r.i32();
-    for (int32_t& s : h.steps) {
-        s = r.i32();
-    }
-    r.skip(2);
-    h.lfoDestination = r.u8();
-    h.velocityMode = r.u8();
-    h.lfoDepth = r.u8();
-    h.portamento = r.u8();
-    return r.ok();
-}
-
-void configureInstrument(Instrument& in, const std::string& name, const InstHeader& h) {
+void configureInstrument(Instrument& in, const std::string& name, const ChunkDesc& h) {
     in.name = name;
     in.channel = -1;
     in.polyphony = h.polyphony;
@@ -114,21 +54,15 @@ void configureInstrument(Instrument& in, const std::string& name, const InstHead
 }
 
 // The records of an INST, each reader false when a record does not fit.
+// Generator parameters are not used by the player.
 bool readGenerators(ByteReader& r, int count, Instrument& in) {
     for (int n = 0; n < count; ++n) {
-        const int slot = clampSlot(r.i32());
-        std::string type;
-        r.name(r.i32(), type);
-        const int32_t level = r.i32();
-        const int32_t pan = r.i32();
-        const int32_t spread = r.i32();
-        const int32_t pitch = r.i32();
-        r.bytes(r.i32());
-        if (!r.ok()) {
+        GeneratorDesc g;
+        if (!readGeneratorRecord(r, g)) {
             return false;
         }
-        if (const auto t = generatorTypeByName(type)) {
-            in.setGenerator(slot, *t, level, pan, spread, pitch);
+        if (const auto t = generatorTypeByName(g.type)) {
+            in.setGenerator(clampSlot(g.slot), *t, g.level, g.pan, g.spread, g.pitch);
         }
     }
     return true;
@@ -136,30 +70,22 @@ bool readGenerators(ByteReader& r, int count, Instrument& in) {
 
 bool readEffects(ByteReader& r, int count, Instrument& in) {
     for (int n = 0; n < count; ++n) {
-        const int slot = clampSlot(r.i32());
-        std::string type;
-        r.name(r.i32(), type);
-        int32_t values[6];
-        for (int32_t& v : values) {
-            v = r.i32();
-        }
-        const int32_t size = r.i32();
-        const uint8_t* params = r.bytes(size);
-        if (!r.ok()) {
+        EffectDesc d;
+        if (!readInstEffectRecord(r, d)) {
             return false;
         }
-        const auto t = effectTypeByName(type);
+        const auto t = effectTypeByName(d.type);
         if (!t) {
             continue;
         }
-        EffectSlot* e = in.setEffect(slot, *t);
-        e->aux = values[0];
-        e->cutoff = values[1];
-        e->resonance = values[2];
-        e->cutoffDepth = values[4];
-        e->resonanceDepth = values[5];
-        if (size != 0) {
-            e->effect->setParameters(params, size);
+        EffectSlot* e = in.setEffect(clampSlot(d.slot), *t);
+        e->aux = d.values[0];
+        e->cutoff = d.values[1];
+        e->resonance = d.values[2];
+        e->cutoffDepth = d.values[4];
+        e->resonanceDepth = d.values[5];
+        if (!d.params.empty()) {
+            e->effect->setParameters(d.params.data(), static_cast<int>(d.params.size()));
         }
     }
     return true;
@@ -195,15 +121,15 @@ bool Player::parseConfig(const vfs::Bytes& bytes) {
         if (chunk.isNone()) {
             break;
         }
-        if (chunk.tag() == kHead) {
+        if (chunk.tag() == kHeadTag) {
             if (!accepted_) {
                 readHead(chunk.data());
             }
         } else if (!accepted_) {
             continue;
-        } else if (chunk.tag() == kCefx) {
+        } else if (chunk.tag() == kCefxTag) {
             readChannelEffects(chunk.data());
-        } else if (chunk.tag() == kInst) {
+        } else if (chunk.tag() == kInstTag) {
             readInstrument(chunk.data());
         }
     }
@@ -259,34 +185,31 @@ void Player::readHead(const vfs::Bytes& data) {
 
 void Player::readChannelEffects(const vfs::Bytes& data) {
     ByteReader r(data.data(), data.size());
-    const int32_t first = r.i32();
-    const int channel = r.i8();
-    r.skip(3);
-    const int count = r.u8();
-    if (!r.ok() || !channelExists(channel) || !r.seek(first)) {
+    ChunkDesc header;
+    RecordLayout layout;
+    if (!readCefxHeader(r, header, layout) || !channelExists(header.channel) ||
+        !r.seek(layout.first)) {
         return;
     }
-    MixerChannel& c = mixer_.channels[channel];
-    for (int n = 0; n < count; ++n) {
-        const int slot = clampSlot(r.i32());
-        std::string name;
-        r.name(r.i32(), name);
-        const int32_t size = r.i32();
-        const uint8_t* params = r.bytes(size);
-        if (!r.ok()) {
+    MixerChannel& c = mixer_.channels[header.channel];
+    for (int n = 0; n < layout.effects; ++n) {
+        EffectDesc d;
+        if (!readChannelEffectRecord(r, d)) {
             return;
         }
-        const auto type = effectTypeByName(name);
+        const auto type = effectTypeByName(d.type);
         if (!type) {
             continue;
         }
+        const int slot = clampSlot(d.slot);
         if (static_cast<int>(c.effects.size()) <= slot) {
             c.effects.resize(static_cast<size_t>(slot) + 1);
         }
         c.effects[slot].type = *type;
         c.effects[slot].effect = makeEffect(*type, settings_);
-        if (size != 0) {
-            c.effects[slot].effect->setParameters(params, size);
+        if (!d.params.empty()) {
+            c.effects[slot].effect->setParameters(d.params.data(),
+                                                  static_cast<int>(d.params.size()));
         }
     }
 }
@@ -319,19 +242,20 @@ void Player::readInstrument(const vfs::Bytes& data) {
     std::string name;
     r.name(r.i32(), name);
     const int64_t h = static_cast<int64_t>(r.position());
-    InstHeader header;
-    if (!r.ok() || !readInstHeader(r, header)) {
+    ChunkDesc header;
+    RecordLayout layout;
+    if (!r.ok() || !readInstHeader(r, header, layout)) {
         return;
     }
-    const int index = placeInstrument(header.requested, name);
+    const int index = placeInstrument(header.index, name);
     instruments_[index] = std::make_unique<Instrument>(settings_);
     current_ = index;
     Instrument& in = *instruments_[index];
     configureInstrument(in, name, header);
     // A record that does not fit ends the chunk, but the instrument keeps
     // what was read and still takes its channel.
-    if (r.seek(h + header.first) && readGenerators(r, header.generatorCount, in) &&
-        readEffects(r, header.effectCount, in)) {
+    if (r.seek(h + layout.first) && readGenerators(r, layout.generators, in) &&
+        readEffects(r, layout.effects, in)) {
         readEnvelopes(r, in);
     }
     if (header.channel >= 0) {
