@@ -38,18 +38,27 @@ core::String textParameter(const layers::LayerDesc& desc, const char* name) {
 }
 
 void MeshView::loadParameters(layers::Layer& layer, const layers::LayerDesc& desc) {
-    vectorParameter(layer, desc, "pos", position);
     bindFloatIfGiven(layer, desc, "fov", &fov);
+    loadPlacement(layer, desc);
+    vectorParameter(layer, desc, "scale", scale3);
+    readAndBindFloat(layer, desc, "scale", &scale);
+}
+
+void MeshView::loadPlacement(layers::Layer& layer, const layers::LayerDesc& desc) {
+    vectorParameter(layer, desc, "pos", position);
     vectorParameter(layer, desc, "campos", cameraPosition);
     vectorParameter(layer, desc, "camtarget", cameraTarget);
     vectorParameter(layer, desc, "camup", cameraUp);
     vectorParameter(layer, desc, "rot", rotation);
     vectorParameter(layer, desc, "light", light);
-    vectorParameter(layer, desc, "scale", scale3);
-    readAndBindFloat(layer, desc, "scale", &scale);
 }
 
 void MeshView::apply(float aspect) const {
+    applyUnscaled(aspect);
+    glScalef(scale3[0] * scale, scale3[1] * scale, scale3[2] * scale);
+}
+
+void MeshView::applyUnscaled(float aspect) const {
     glEnable(GL_NORMALIZE);
     glEnable(GL_DEPTH_TEST);
     glMatrixMode(GL_PROJECTION);
@@ -69,7 +78,6 @@ void MeshView::apply(float aspect) const {
     glRotatef(rotation[2], 0.0f, 0.0f, 1.0f);
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
-    glScalef(scale3[0] * scale, scale3[1] * scale, scale3[2] * scale);
 }
 
 }  // namespace kvx::effects

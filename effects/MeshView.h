@@ -1,6 +1,6 @@
-// MeshView: the camera, light and model transform that the mesh layers
-// (object, dist_object) share, with their parameters and the GL set-up
-// before a mesh is drawn.
+// MeshView: the camera, light and model transform that the lit 3D layers
+// (object, dist_object, metaballs, twister) share, with their parameters
+// and the GL set-up before a mesh is drawn.
 //
 // Parameters (floats; each read at load and animated unless noted):
 //   "fov" (animated only, default 45), "posx" "posy" "posz" (0),
@@ -36,11 +36,17 @@ struct MeshView {
 
     // Reads and binds the parameters above to layer's tracks.
     void loadParameters(layers::Layer& layer, const layers::LayerDesc& desc);
+    // Only the placement: position, camera, turn and light, leaving the
+    // field of view and the scale as they are (for a layer that has no
+    // such parameters).
+    void loadPlacement(layers::Layer& layer, const layers::LayerDesc& desc);
     // Normalisation and depth test on; perspective and camera in the
     // projection matrix; light 0 placed, then the model translated, turned
     // (x, then y, then z) and scaled in the model-view matrix; lighting and
     // light 0 on.
     void apply(float aspect) const;
+    // apply without the scale, for a layer that has none.
+    void applyUnscaled(float aspect) const;
 };
 
 // Binds a float parameter given as a float, without reading it at load

@@ -3,28 +3,18 @@
 #include "effects/TwisterLayer.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "assets/MeshRender.h"
 #include "effects/EffectParams.h"
-#include "effects/MeshView.h"
 
 namespace kvx::effects {
 
 namespace {
 
 using assets::Vec3;
-
-void vectorParameter(layers::Layer& layer, const layers::LayerDesc& desc, const char* stem,
-                     std::array<float, 3>& out) {
-    const char* axes[3] = {"x", "y", "z"};
-    for (size_t i = 0; i < 3; ++i) {
-        readAndBindFloat(layer, desc, core::String(stem) + axes[i], &out[i]);
-    }
-}
 
 // A formula given as text, else the constant "1.0".
 expr::Expression formulaParameter(const layers::LayerDesc& desc, const char* name) {
@@ -55,12 +45,7 @@ bool TwisterLayer::loadParameters(const layers::LayerDesc& desc) {
     readAndBindFloat(*this, desc, "twist", &twist);
     readAndBindInt(*this, desc, "specular", &specular);
     materialName = textParameter(desc, "material");
-    vectorParameter(*this, desc, "pos", position);
-    vectorParameter(*this, desc, "campos", cameraPosition);
-    vectorParameter(*this, desc, "camtarget", cameraTarget);
-    vectorParameter(*this, desc, "camup", cameraUp);
-    vectorParameter(*this, desc, "rot", rotation);
-    vectorParameter(*this, desc, "light", light);
+    view.loadPlacement(*this, desc);
 
     vertexCount = clampVertexCount(vertexCount);
     ringCount = clampRingCount(ringCount, vertexCount);
@@ -181,23 +166,7 @@ void TwisterLayer::buildRing(int i) {
 }
 
 void TwisterLayer::applyView() const {
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, aspect, 1.0, 10000.0);
-    gluLookAt(cameraPosition[0], cameraPosition[1], cameraPosition[2], cameraTarget[0],
-              cameraTarget[1], cameraTarget[2], cameraUp[0], cameraUp[1], cameraUp[2]);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    const GLfloat lightPosition[4] = {light[0], light[1], light[2], 1.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
-    glTranslatef(position[0], position[1], position[2]);
-    glRotatef(rotation[0], 1.0f, 0.0f, 0.0f);
-    glRotatef(rotation[1], 0.0f, 1.0f, 0.0f);
-    glRotatef(rotation[2], 0.0f, 0.0f, 1.0f);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
+    view.applyUnscaled(aspect);
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);

@@ -28,11 +28,11 @@
 //   and the tube is not scaled.
 #pragma once
 
-#include <array>
 #include <vector>
 
 #include "assets/Material.h"
 #include "assets/Mesh.h"
+#include "effects/MeshView.h"
 #include "expr/Expression.h"
 #include "layers/Layer.h"
 
@@ -82,12 +82,9 @@ class TwisterLayer final : public layers::Layer {
     expr::Expression yFormula;
     expr::Expression zFormula;
     expr::Expression rFormula;
-    std::array<float, 3> position{0.0f, 0.0f, 0.0f};
-    std::array<float, 3> light{0.0f, 0.0f, 1000.0f};
-    std::array<float, 3> cameraPosition{0.0f, 0.0f, 100.0f};
-    std::array<float, 3> cameraTarget{0.0f, 0.0f, 0.0f};
-    std::array<float, 3> cameraUp{0.0f, 1.0f, 0.0f};
-    std::array<float, 3> rotation{0.0f, 0.0f, 0.0f};
+    // Camera, light and placement; the field of view stays at its 45
+    // degrees and the tube is not scaled.
+    MeshView view;
 
   private:
     void buildRing(int i);
