@@ -6,25 +6,11 @@
 
 #include <cmath>
 
+#include "effects/EffectParams.h"
+
 namespace kvx::effects {
 
 namespace {
-
-using layers::ValueKind;
-
-bool givenAs(const layers::LayerDesc& desc, const char* name, ValueKind kind) {
-    return desc.findTrack(name).current().kind == kind;
-}
-
-// A float parameter: read once and animated, only when given as a float
-// (a constant or an expression).
-void floatParam(BackgroundLayer& layer, const layers::LayerDesc& desc, const char* name,
-                float* field) {
-    if (givenAs(desc, name, ValueKind::Float)) {
-        *field = desc.findTrack(name).current().floatValue;
-        layer.bindFloat(name, field);
-    }
-}
 
 struct CubeVertex {
     float s, t;
@@ -87,27 +73,23 @@ float BackgroundLayer::viewFov(float v) {
 
 bool BackgroundLayer::loadParameters(const layers::LayerDesc& desc) {
     shape = Shape::Nothing;
-    useAccum = false;
     angleX = angleY = angleZ = 0.0f;
 
-    if (givenAs(desc, "type", ValueKind::String)) {
-        shape = shapeFor(desc.findTrack("type").current().text);
+    core::String type;
+    if (readText(desc, "type", &type)) {
+        shape = shapeFor(type);
         bindString("type", &shapeName);
     }
     // A "texture" that is not a text names no file: the layer then shows
     // the accumulation buffer, as when none is given.
-    if (givenAs(desc, "texture", ValueKind::String)) {
-        textureName = desc.findTrack("texture").current().text;
-    } else {
-        useAccum = true;
-    }
-    if (givenAs(desc, "fov", ValueKind::Float)) {
-        fov = usableFov(desc.findTrack("fov").current().floatValue);
+    useAccum = !readText(desc, "texture", &textureName);
+    if (readFloat(desc, "fov", &fov)) {
+        fov = usableFov(fov);
         bindFloat("fov", &fov);
     }
-    floatParam(*this, desc, "rotx", &spinX);
-    floatParam(*this, desc, "roty", &spinY);
-    floatParam(*this, desc, "rotz", &spinZ);
+    readAndBindFloat(*this, desc, "rotx", &spinX);
+    readAndBindFloat(*this, desc, "roty", &spinY);
+    readAndBindFloat(*this, desc, "rotz", &spinZ);
     return true;
 }
 

@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "assets/GlyphRaster.h"
+#include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
 namespace {
-
-using layers::ValueKind;
 
 // A rendered glyph as the rows glBitmap takes: one bit per pixel, most
 // significant bit first, bottom row first, rows padded to whole bytes.
@@ -49,11 +48,10 @@ bool DebugStatsLayer::loadParameters(const layers::LayerDesc& desc) {
     if (!file.current().hasValue()) {
         return true;  // the system font
     }
-    fontRows = desc.findTrack("rows").current().intValue;
-    fontCols = desc.findTrack("cols").current().intValue;
-    const layers::Track offset = desc.findTrack("offset");
-    fontFirstChar =
-        offset.current().hasValue() ? static_cast<uint8_t>(offset.current().intValue) : uint8_t{0};
+    // Whatever kind the script gave: a missing count reads as 0.
+    fontRows = intSlot(desc, "rows", 0);
+    fontCols = intSlot(desc, "cols", 0);
+    fontFirstChar = static_cast<uint8_t>(intSlot(desc, "offset", 0));
     fontFile = file.current().text;
     return true;
 }

@@ -36,6 +36,21 @@ bool readColour(const layers::LayerDesc& desc, const core::String& name, layers:
     return true;
 }
 
+bool readText(const layers::LayerDesc& desc, const core::String& name, core::String* out) {
+    const layers::Track track = desc.findTrack(name);
+    if (track.current().kind != ValueKind::String) {
+        return false;
+    }
+    *out = track.current().text;
+    return true;
+}
+
+core::String textParameter(const layers::LayerDesc& desc, const core::String& name) {
+    core::String text("");
+    readText(desc, name, &text);
+    return text;
+}
+
 void readAndBindInt(layers::Layer& layer, const layers::LayerDesc& desc, const core::String& name,
                     int* out) {
     if (readInt(desc, name, out)) {
@@ -50,6 +65,13 @@ void readAndBindFloat(layers::Layer& layer, const layers::LayerDesc& desc, const
     }
 }
 
+void bindFloatIfGiven(layers::Layer& layer, const layers::LayerDesc& desc, const core::String& name,
+                      float* out) {
+    if (givenAs(desc, name, ValueKind::Float)) {
+        layer.bindFloat(name, out);
+    }
+}
+
 int intSlot(const layers::LayerDesc& desc, const core::String& name, int fallback) {
     const layers::Track track = desc.findTrack(name);
     return track.current().hasValue() ? track.current().intValue : fallback;
@@ -58,6 +80,18 @@ int intSlot(const layers::LayerDesc& desc, const core::String& name, int fallbac
 float floatSlot(const layers::LayerDesc& desc, const core::String& name, float fallback) {
     const layers::Track track = desc.findTrack(name);
     return track.current().hasValue() ? track.current().floatValue : fallback;
+}
+
+layers::Colour colourSlot(const layers::LayerDesc& desc, const core::String& name,
+                          const layers::Colour& fallback) {
+    const layers::Track track = desc.findTrack(name);
+    return track.current().hasValue() ? track.current().colour : fallback;
+}
+
+void readSlotAndBindFloat(layers::Layer& layer, const layers::LayerDesc& desc,
+                          const core::String& name, float* out) {
+    *out = floatSlot(desc, name, *out);
+    layer.bindFloat(name, out);
 }
 
 bool readSwitch(const layers::LayerDesc& desc, const core::String& name) {

@@ -24,6 +24,9 @@ bool givenAs(const layers::LayerDesc& desc, const core::String& name, layers::Va
 bool readInt(const layers::LayerDesc& desc, const core::String& name, int* out);
 bool readFloat(const layers::LayerDesc& desc, const core::String& name, float* out);
 bool readColour(const layers::LayerDesc& desc, const core::String& name, layers::Colour* out);
+bool readText(const layers::LayerDesc& desc, const core::String& name, core::String* out);
+// A text parameter, read once ("" when not given as text).
+core::String textParameter(const layers::LayerDesc& desc, const core::String& name);
 
 // Reads an integer / float value and binds the field to its track, both only
 // when the script gave that kind.
@@ -31,11 +34,21 @@ void readAndBindInt(layers::Layer& layer, const layers::LayerDesc& desc, const c
                     int* out);
 void readAndBindFloat(layers::Layer& layer, const layers::LayerDesc& desc, const core::String& name,
                       float* out);
+// Binds a float parameter given as a float, without reading it at load
+// (the first track update writes it); other kinds are not bound.
+void bindFloatIfGiven(layers::Layer& layer, const layers::LayerDesc& desc, const core::String& name,
+                      float* out);
 
 // The int / float slot of the first keyframe whatever kind the script gave,
 // or fallback when the parameter is absent.
 int intSlot(const layers::LayerDesc& desc, const core::String& name, int fallback);
 float floatSlot(const layers::LayerDesc& desc, const core::String& name, float fallback);
+layers::Colour colourSlot(const layers::LayerDesc& desc, const core::String& name,
+                          const layers::Colour& fallback);
+// Reads the float slot as floatSlot does (keeping *out when absent), and
+// binds the field to the track whatever kind the script gave.
+void readSlotAndBindFloat(layers::Layer& layer, const layers::LayerDesc& desc,
+                          const core::String& name, float* out);
 
 // A switch: on when the parameter's text is "true", compared ignoring case
 // ("yes" or 1 leave it off).

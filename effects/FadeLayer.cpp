@@ -3,31 +3,19 @@
 
 #include <GL/gl.h>
 
+#include "effects/EffectParams.h"
+
 namespace kvx::effects {
-
-namespace {
-
-void readFloat(const layers::LayerDesc& desc, const char* name, float* out) {
-    layers::Track track = desc.findTrack(name);
-    if (track.current().hasValue()) {
-        *out = track.current().floatValue;
-    }
-}
-
-}  // namespace
 
 bool FadeLayer::loadParameters(const layers::LayerDesc& desc) {
     // Read once: the first keyframe's value (an expression is not evaluated
     // here; the first track update does that for the animated names).
-    layers::Track colourTrack = desc.findTrack("color");
-    if (colourTrack.current().hasValue()) {
-        fadeColour = colourTrack.current().colour;
-    }
-    readFloat(desc, "rf", &redFactor);
-    readFloat(desc, "rg", &greenFactor);
-    readFloat(desc, "rb", &blueFactor);
-    readFloat(desc, "ra", &alphaFactor);
-    readFloat(desc, "f", &factor);
+    fadeColour = colourSlot(desc, "color", fadeColour);
+    redFactor = floatSlot(desc, "rf", redFactor);
+    greenFactor = floatSlot(desc, "rg", greenFactor);
+    blueFactor = floatSlot(desc, "rb", blueFactor);
+    alphaFactor = floatSlot(desc, "ra", alphaFactor);
+    factor = floatSlot(desc, "f", factor);
     // Animated.
     bindColor("color", fadeColour.data());
     bindFloat("rf", &redFactor);

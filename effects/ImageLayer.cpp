@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/EffectParams.h"
+
 namespace kvx::effects {
 
 namespace {
-
-using layers::ValueKind;
 
 // The single-precision value of 3.1415 / 360: degrees to half a radian
 // angle, as the camera distance was always worked out.
@@ -36,25 +36,6 @@ int32_t clampCoord(double v) {
     return static_cast<int32_t>(std::clamp(v, -limit, limit));
 }
 
-// The float slot, whatever kind the script gave (an integer literal reads
-// as 0), then animated.
-void floatSlot(ImageLayer& layer, const layers::LayerDesc& desc, const char* name, float* field) {
-    const layers::Track track = desc.findTrack(name);
-    if (track.current().hasValue()) {
-        *field = track.current().floatValue;
-    }
-    layer.bindFloat(name, field);
-}
-
-// Only a value given as a float is read and animated.
-void floatOnly(ImageLayer& layer, const layers::LayerDesc& desc, const char* name, float* field) {
-    const layers::Track track = desc.findTrack(name);
-    if (track.current().kind == ValueKind::Float) {
-        *field = track.current().floatValue;
-        layer.bindFloat(name, field);
-    }
-}
-
 }  // namespace
 
 int32_t ImageLayer::pixelRound(double v) {
@@ -76,39 +57,35 @@ float ImageLayer::viewFov(float v) {
 }
 
 bool ImageLayer::loadParameters(const layers::LayerDesc& desc) {
-    const layers::Track file = desc.findTrack("filename");
-    if (file.current().kind == ValueKind::String) {
-        fileName = file.current().text;
-    }
-    floatSlot(*this, desc, "x", &x);
-    floatSlot(*this, desc, "y", &y);
-    floatSlot(*this, desc, "w", &w);
-    floatSlot(*this, desc, "h", &h);
-    floatSlot(*this, desc, "alpha", &alpha);
-    floatSlot(*this, desc, "dx", &dx);
-    floatSlot(*this, desc, "dy", &dy);
-    floatSlot(*this, desc, "dw", &dw);
-    floatSlot(*this, desc, "dh", &dh);
-    const layers::Track fade = desc.findTrack("da");
-    if (fade.current().hasValue()) {
-        da = fade.current().floatValue;  // read once, never animated
-    }
-    const layers::Track src = desc.findTrack("source");
-    source = src.current().hasValue() ? src.current().intValue : 0;
+    readText(desc, "filename", &fileName);
+    // The float slot whatever kind the script gave (an integer literal
+    // reads as 0), then animated.
+    readSlotAndBindFloat(*this, desc, "x", &x);
+    readSlotAndBindFloat(*this, desc, "y", &y);
+    readSlotAndBindFloat(*this, desc, "w", &w);
+    readSlotAndBindFloat(*this, desc, "h", &h);
+    readSlotAndBindFloat(*this, desc, "alpha", &alpha);
+    readSlotAndBindFloat(*this, desc, "dx", &dx);
+    readSlotAndBindFloat(*this, desc, "dy", &dy);
+    readSlotAndBindFloat(*this, desc, "dw", &dw);
+    readSlotAndBindFloat(*this, desc, "dh", &dh);
+    da = floatSlot(desc, "da", da);  // read once, never animated
+    source = intSlot(desc, "source", 0);
     bindInt("source", &source);
 
-    if (desc.findTrack("fov").current().kind == ValueKind::Float) {
-        fov = usableFov(desc.findTrack("fov").current().floatValue);
+    if (readFloat(desc, "fov", &fov)) {
+        fov = usableFov(fov);
         bindFloat("fov", &fov);
     }
     tanHalfFov = std::tan(fov * kHalfDegree);
-    floatOnly(*this, desc, "rx", &rotX);
-    floatOnly(*this, desc, "ry", &rotY);
-    floatOnly(*this, desc, "rz", &rotZ);
-    floatOnly(*this, desc, "scale", &scale);
-    floatOnly(*this, desc, "xpos", &posX);
-    floatOnly(*this, desc, "ypos", &posY);
-    floatOnly(*this, desc, "zpos", &posZ);
+    // Only values given as floats are read and animated.
+    readAndBindFloat(*this, desc, "rx", &rotX);
+    readAndBindFloat(*this, desc, "ry", &rotY);
+    readAndBindFloat(*this, desc, "rz", &rotZ);
+    readAndBindFloat(*this, desc, "scale", &scale);
+    readAndBindFloat(*this, desc, "xpos", &posX);
+    readAndBindFloat(*this, desc, "ypos", &posY);
+    readAndBindFloat(*this, desc, "zpos", &posZ);
     return true;
 }
 

@@ -13,8 +13,6 @@ namespace kvx::effects {
 
 namespace {
 
-using layers::ValueKind;
-
 void vectorParameter(layers::Layer& layer, const layers::LayerDesc& desc, const std::string& stem,
                      std::array<float, 3>& out) {
     const char* axes[3] = {"x", "y", "z"};
@@ -24,18 +22,6 @@ void vectorParameter(layers::Layer& layer, const layers::LayerDesc& desc, const 
 }
 
 }  // namespace
-
-void bindFloatIfGiven(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
-                      float* out) {
-    if (givenAs(desc, name, ValueKind::Float)) {
-        layer.bindFloat(name, out);
-    }
-}
-
-core::String textParameter(const layers::LayerDesc& desc, const char* name) {
-    const layers::Track track = desc.findTrack(name);
-    return track.current().kind == ValueKind::String ? track.current().text : core::String("");
-}
 
 void MeshView::loadParameters(layers::Layer& layer, const layers::LayerDesc& desc) {
     bindFloatIfGiven(layer, desc, "fov", &fov);

@@ -49,11 +49,4 @@ struct MeshView {
     void applyUnscaled(float aspect) const;
 };
 
-// Binds a float parameter given as a float, without reading it at load
-// (the first track update writes it); other kinds are not bound.
-void bindFloatIfGiven(layers::Layer& layer, const layers::LayerDesc& desc, const char* name,
-                      float* out);
-// A text parameter, read once ("" when not given as text).
-core::String textParameter(const layers::LayerDesc& desc, const char* name);
-
 }  // namespace kvx::effects

@@ -9,11 +9,11 @@
 #include <cmath>
 #include <limits>
 
+#include "effects/EffectParams.h"
+
 namespace kvx::effects {
 
 namespace {
-
-using layers::ValueKind;
 
 // The float nearest 1 / 32767.
 constexpr float kRandomScale = 3.0518509e-5f;
@@ -140,27 +140,15 @@ float ParticleLayer::usableFov(float v) {
 }
 
 bool ParticleLayer::loadParameters(const layers::LayerDesc& desc) {
-    const layers::Track partCount = desc.findTrack("partcount");
-    system = ParticleSystem(
-        partCount.current().kind == ValueKind::Int ? partCount.current().intValue : kDefaultCount);
-    const layers::Track seedTrack = desc.findTrack("seed");
-    if (seedTrack.current().kind == ValueKind::Int) {
-        seed = seedTrack.current().intValue;
-    }
-    const layers::Track textureTrack = desc.findTrack("texture");
-    if (textureTrack.current().kind == ValueKind::String) {
-        textureName = textureTrack.current().text;
-    }
-    const layers::Track colourTrack = desc.findTrack("color");
-    if (colourTrack.current().kind == ValueKind::Colour) {
-        colour = colourTrack.current().colour;
+    int count = kDefaultCount;
+    readInt(desc, "partcount", &count);
+    system = ParticleSystem(count);
+    readInt(desc, "seed", &seed);
+    readText(desc, "texture", &textureName);
+    if (readColour(desc, "color", &colour)) {
         bindColor("color", colour.data());
     }
-    const layers::Track emitter = desc.findTrack("emitter");
-    if (emitter.current().kind == ValueKind::Int) {
-        showEmitter = emitter.current().intValue;
-        bindInt("emitter", &showEmitter);
-    }
+    readAndBindInt(*this, desc, "emitter", &showEmitter);
 
     ParticleSystem& s = system;
     const struct {
@@ -205,11 +193,7 @@ bool ParticleLayer::loadParameters(const layers::LayerDesc& desc) {
     };
     // Animated, and only when given as a float (a constant or an expression).
     for (const auto& f : floats) {
-        const layers::Track track = desc.findTrack(f.name);
-        if (track.current().kind == ValueKind::Float) {
-            *f.field = track.current().floatValue;
-            bindFloat(f.name, f.field);
-        }
+        readAndBindFloat(*this, desc, f.name, f.field);
     }
     return true;
 }

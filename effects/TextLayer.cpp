@@ -7,35 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/EffectParams.h"
+
 namespace kvx::effects {
-
-namespace {
-
-using layers::ValueKind;
-
-// The first keyframe of a parameter, when the script gave it as `kind`.
-bool given(const layers::LayerDesc& desc, const char* name, ValueKind kind) {
-    return desc.findTrack(name).current().kind == kind;
-}
-
-// Read once and animated, both only for a float value.
-void readAndBindFloat(TextLayer& layer, const layers::LayerDesc& desc, const char* name,
-                      float* out) {
-    if (given(desc, name, ValueKind::Float)) {
-        *out = desc.findTrack(name).current().floatValue;
-        layer.bindFloat(name, out);
-    }
-}
-
-// Read once from the float slot of a value of any kind.
-void readAnyFloat(const layers::LayerDesc& desc, const char* name, float* out) {
-    const layers::Track track = desc.findTrack(name);
-    if (track.current().hasValue()) {
-        *out = track.current().floatValue;
-    }
-}
-
-}  // namespace
 
 float TextLayer::clampFov(float value) {
     if (value == 0.0f || std::isnan(value)) {
@@ -46,54 +20,33 @@ float TextLayer::clampFov(float value) {
 
 bool TextLayer::loadParameters(const layers::LayerDesc& desc) {
     // Read once, in the order the values depend on each other.
-    if (given(desc, "fontfile", ValueKind::String)) {
-        fontFile = desc.findTrack("fontfile").current().text;
-    }
-    if (given(desc, "rows", ValueKind::Int)) {
-        fontRows = desc.findTrack("rows").current().intValue;
-    }
-    if (given(desc, "cols", ValueKind::Int)) {
-        fontCols = desc.findTrack("cols").current().intValue;
-    }
-    const layers::Track offset = desc.findTrack("offset");
-    if (offset.current().hasValue()) {
-        fontFirstChar = static_cast<uint8_t>(offset.current().intValue);
-    }
-    if (given(desc, "fov", ValueKind::Float)) {
-        fov = desc.findTrack("fov").current().floatValue;
-    }
+    readText(desc, "fontfile", &fontFile);
+    readInt(desc, "rows", &fontRows);
+    readInt(desc, "cols", &fontCols);
+    fontFirstChar = static_cast<uint8_t>(intSlot(desc, "offset", fontFirstChar));
+    readFloat(desc, "fov", &fov);
     fov = clampFov(fov);
     // 0.008726389 is 3.1415 / 360 in single precision: degrees to half radians.
     tanHalfFov = std::tan(fov * 0.008726389f);
 
-    // Read once and animated: the values of the right kind only.
-    const layers::Track colourTrack = desc.findTrack("color");
-    if (colourTrack.current().hasValue()) {
-        colour = colourTrack.current().colour;
-    }
-    readAnyFloat(desc, "rf", &redFactor);
-    readAnyFloat(desc, "rg", &greenFactor);
-    readAnyFloat(desc, "rb", &blueFactor);
-    readAnyFloat(desc, "ra", &alphaFactor);
-    readAnyFloat(desc, "f", &factor);
+    // The colour and its factors are read once from a value of any kind;
+    // "gf", "bf", "af" animate only when given as floats. The rest is read
+    // and animated only for values of the right kind.
+    colour = colourSlot(desc, "color", colour);
+    greenFactor = floatSlot(desc, "rg", greenFactor);
+    blueFactor = floatSlot(desc, "rb", blueFactor);
+    alphaFactor = floatSlot(desc, "ra", alphaFactor);
     bindColor("color", colour.data());
-    bindFloat("rf", &redFactor);
-    if (given(desc, "gf", ValueKind::Float)) {
-        bindFloat("gf", &greenFactor);
-    }
-    if (given(desc, "bf", ValueKind::Float)) {
-        bindFloat("bf", &blueFactor);
-    }
-    if (given(desc, "af", ValueKind::Float)) {
-        bindFloat("af", &alphaFactor);
-    }
-    bindFloat("f", &factor);
+    readSlotAndBindFloat(*this, desc, "rf", &redFactor);
+    bindFloatIfGiven(*this, desc, "gf", &greenFactor);
+    bindFloatIfGiven(*this, desc, "bf", &blueFactor);
+    bindFloatIfGiven(*this, desc, "af", &alphaFactor);
+    readSlotAndBindFloat(*this, desc, "f", &factor);
     readAndBindFloat(*this, desc, "x", &textX);
     readAndBindFloat(*this, desc, "y", &textY);
     readAndBindFloat(*this, desc, "w", &charWidth);
     readAndBindFloat(*this, desc, "h", &charHeight);
-    if (given(desc, "text", ValueKind::String)) {
-        text = desc.findTrack("text").current().text;
+    if (readText(desc, "text", &text)) {
         bindString("text", &text);
     }
     readAndBindFloat(*this, desc, "rx", &rotX);
