@@ -4,8 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
+#include "effects/EffectGl.h"
 #include "effects/EffectParams.h"
 
 namespace kvx::effects {
@@ -58,17 +57,11 @@ BackgroundLayer::Shape BackgroundLayer::shapeFor(const core::String& name) {
 }
 
 float BackgroundLayer::usableFov(float v) {
-    if (v == 0.0f || std::isnan(v)) {
-        return kDefaultFov;
-    }
-    return v < kMinFov ? kMinFov : (v > kMaxFov ? kMaxFov : v);
+    return fieldOfView(v, kDefaultFov, kMinFov, kMaxFov);
 }
 
 float BackgroundLayer::viewFov(float v) {
-    if (v == 0.0f || std::isnan(v)) {
-        return kDefaultFov;
-    }
-    return v < 1.0f ? 1.0f : (v > 179.0f ? 179.0f : v);
+    return fieldOfView(v, kDefaultFov, 1.0f, 179.0f);
 }
 
 bool BackgroundLayer::loadParameters(const layers::LayerDesc& desc) {
@@ -158,11 +151,7 @@ void BackgroundLayer::draw() {
 
 bool BackgroundLayer::release() {
     quadric_.reset();
-    if (texture > 0) {
-        const GLuint name = static_cast<GLuint>(texture);
-        glDeleteTextures(1, &name);
-    }
-    texture = 0;
+    deleteLayerTexture(texture);
     return true;
 }
 

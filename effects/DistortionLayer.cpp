@@ -2,20 +2,18 @@
 #include "effects/DistortionLayer.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "effects/EffectGl.h"
 #include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
 namespace {
 
-// Half a degree in radians as the show computes it (3.1415 / 360), and one
-// degree as the wave computes it.
-constexpr float kHalfDegree = 0.008726389f;
+// One degree in radians as the wave computes it.
 constexpr float kDegree = 0.017452778f;
 
 DistortFunction functionNamed(const core::String& name) {
@@ -49,11 +47,8 @@ bool DistortionLayer::loadParameters(const layers::LayerDesc& desc) {
         readAndBindFloat(*this, desc, names[k], fields[k]);
     }
     readAndBindFloat(*this, desc, "fov", &fov);
-    if (fov == 0.0f || std::isnan(fov)) {
-        fov = 45.0f;
-    }
-    fov = std::clamp(fov, 10.0f, 179.0f);
-    tanHalfFov = std::tan(fov * kHalfDegree);
+    fov = fieldOfView(fov, 45.0f, 10.0f, 179.0f);
+    tanHalfFov = halfAngleTangent(fov);
     drawGrid = readSwitch(desc, "drawgrid");
     waveZ = readSwitch(desc, "dycpz");
     waveY = readSwitch(desc, "dycpy");
@@ -220,13 +215,7 @@ void DistortionLayer::draw() {
     // The animated field of view; 0 or 180 degrees would be a degenerate view.
     const float viewFov = std::isnan(fov) ? 45.0f : std::clamp(fov, 1.0f, 179.0f);
     const double eye = w * 0.5 / tanHalfFov;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // The far plane keeps at least 2000 and moves out for narrow views,
-    // whose camera would otherwise stand beyond it and see nothing.
-    gluPerspective(viewFov, 1.0, 0.1, std::max(2000.0, 2.0 * eye));
-    gluLookAt(0.0, 0.0, eye, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
-    glMatrixMode(GL_MODELVIEW);
+    planeCamera(viewFov, eye, 2000.0, PlaneY::Up);
     glEnable(GL_TEXTURE_2D);
     bindAccumTexture();
     glLoadIdentity();

@@ -2,20 +2,16 @@
 #include "effects/ImageLayer.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "effects/EffectGl.h"
 #include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
 namespace {
-
-// The single-precision value of 3.1415 / 360: degrees to half a radian
-// angle, as the camera distance was always worked out.
-constexpr float kHalfDegree = 0.008726389f;
 
 // The show's rounding: half up for positive values, truncation for
 // negative ones; not a number gives 0. Unclamped, in double precision, so
@@ -43,17 +39,11 @@ int32_t ImageLayer::pixelRound(double v) {
 }
 
 float ImageLayer::usableFov(float v) {
-    if (v == 0.0f || std::isnan(v)) {
-        return kDefaultFov;
-    }
-    return std::clamp(v, kMinFov, kMaxFov);
+    return fieldOfView(v, kDefaultFov, kMinFov, kMaxFov);
 }
 
 float ImageLayer::viewFov(float v) {
-    if (v == 0.0f || std::isnan(v)) {
-        return kDefaultFov;
-    }
-    return std::clamp(v, 1.0f, kMaxFov);
+    return fieldOfView(v, kDefaultFov, 1.0f, kMaxFov);
 }
 
 bool ImageLayer::loadParameters(const layers::LayerDesc& desc) {
@@ -77,7 +67,7 @@ bool ImageLayer::loadParameters(const layers::LayerDesc& desc) {
         fov = usableFov(fov);
         bindFloat("fov", &fov);
     }
-    tanHalfFov = std::tan(fov * kHalfDegree);
+    tanHalfFov = halfAngleTangent(fov);
     // Only values given as floats are read and animated.
     readAndBindFloat(*this, desc, "rx", &rotX);
     readAndBindFloat(*this, desc, "ry", &rotY);
@@ -119,13 +109,7 @@ void ImageLayer::advance(unsigned dt) {
 void ImageLayer::draw() {
     const double distance =
         static_cast<double>(static_cast<unsigned>(width)) * 0.5 / static_cast<double>(tanHalfFov);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // The far plane keeps at least the show's 2000, and moves out for narrow
-    // angles whose camera would otherwise stand beyond it.
-    gluPerspective(viewFov(fov), 1.0, 0.1, std::max(2000.0, 2.0 * distance));
-    gluLookAt(0.0, 0.0, -distance, 0.0, 0.0, 0.0, 0.0, -1.0, 0.0);
-    glMatrixMode(GL_MODELVIEW);
+    planeCamera(viewFov(fov), distance, 2000.0, PlaneY::Down);
     glTranslatef(posX, posY, posZ);
     glRotatef(rotX, 1.0f, 0.0f, 0.0f);
     glRotatef(rotY, 0.0f, 1.0f, 0.0f);
@@ -179,11 +163,7 @@ void ImageLayer::draw() {
 }
 
 bool ImageLayer::release() {
-    if (texture > 0) {
-        const GLuint name = static_cast<GLuint>(texture);
-        glDeleteTextures(1, &name);
-    }
-    texture = 0;
+    deleteLayerTexture(texture);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 
+#include "effects/EffectGl.h"
 #include "effects/EffectParams.h"
 
 namespace kvx::effects {
@@ -133,10 +134,7 @@ int ParticleSystem::liveCount() const {
 }
 
 float ParticleLayer::usableFov(float v) {
-    if (v == 0.0f || std::isnan(v)) {
-        return kDefaultFov;
-    }
-    return std::clamp(v, 1.0f, 179.0f);
+    return fieldOfView(v, kDefaultFov, 1.0f, 179.0f);
 }
 
 bool ParticleLayer::loadParameters(const layers::LayerDesc& desc) {
@@ -270,11 +268,7 @@ void ParticleLayer::draw() {
 }
 
 bool ParticleLayer::release() {
-    if (texture > 0) {
-        const GLuint name = static_cast<GLuint>(texture);
-        glDeleteTextures(1, &name);
-    }
-    texture = 0;
+    deleteLayerTexture(texture);
     return true;
 }
 

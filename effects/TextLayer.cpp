@@ -2,20 +2,14 @@
 #include "effects/TextLayer.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
-#include <algorithm>
-#include <cmath>
-
+#include "effects/EffectGl.h"
 #include "effects/EffectParams.h"
 
 namespace kvx::effects {
 
 float TextLayer::clampFov(float value) {
-    if (value == 0.0f || std::isnan(value)) {
-        value = kDefaultFov;
-    }
-    return std::clamp(value, kMinFov, kMaxFov);
+    return fieldOfView(value, kDefaultFov, kMinFov, kMaxFov);
 }
 
 bool TextLayer::loadParameters(const layers::LayerDesc& desc) {
@@ -26,8 +20,7 @@ bool TextLayer::loadParameters(const layers::LayerDesc& desc) {
     fontFirstChar = static_cast<uint8_t>(intSlot(desc, "offset", fontFirstChar));
     readFloat(desc, "fov", &fov);
     fov = clampFov(fov);
-    // 0.008726389 is 3.1415 / 360 in single precision: degrees to half radians.
-    tanHalfFov = std::tan(fov * 0.008726389f);
+    tanHalfFov = halfAngleTangent(fov);
 
     // The colour and its factors are read once from a value of any kind;
     // "gf", "bf", "af" animate only when given as floats. The rest is read
@@ -76,16 +69,7 @@ float TextLayer::eyeDistance() const {
 void TextLayer::draw() {
     const unsigned w = static_cast<unsigned>(width);
     const unsigned h = static_cast<unsigned>(height);
-    const double eye = static_cast<double>(eyeDistance());
-    // A narrow view puts the eye beyond the usual far plane; the plane then
-    // moves out so that the text stays in view.
-    const double farPlane = std::max(kFar, 2.0 * eye);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(static_cast<double>(fov), 1.0, kNear, farPlane);
-    // Looking along +z with y down the screen, as the layers' own space.
-    gluLookAt(0.0, 0.0, -eye, 0.0, 0.0, 0.0, 0.0, -1.0, 0.0);
-    glMatrixMode(GL_MODELVIEW);
+    planeCamera(static_cast<double>(fov), static_cast<double>(eyeDistance()), kFar, PlaneY::Down);
     glLoadIdentity();
     glTranslatef(posX, posY, posZ);
     glRotatef(rotX, 1.0f, 0.0f, 0.0f);

@@ -26,9 +26,8 @@ class TextLayer final : public layers::Layer {
     static constexpr float kDefaultFov = 45.0f;
     static constexpr float kMinFov = 10.0f;
     static constexpr float kMaxFov = 179.0f;
-    // Depth range of the camera; the far plane moves out when a narrow view
-    // puts the eye further away than this.
-    static constexpr double kNear = 0.1;
+    // Nearest far plane of the camera; it moves out when a narrow view puts
+    // the eye further away than this.
     static constexpr double kFar = 2000.0;
 
     // Parameters.

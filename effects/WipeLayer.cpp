@@ -2,33 +2,19 @@
 #include "effects/WipeLayer.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
-#include <algorithm>
-#include <cmath>
-
+#include "effects/EffectGl.h"
 #include "effects/EffectParams.h"
 
 namespace kvx::effects {
-
-namespace {
-
-// Half a degree in radians as the show computes it (3.1415 / 360).
-constexpr float kHalfDegree = 0.008726389f;
-
-}  // namespace
 
 bool WipeLayer::loadParameters(const layers::LayerDesc& desc) {
     // Everything is read once; nothing is animated.
     tiles.clear();
     const int n = intSlot(desc, "n_quads", 1);
     tilesPerSide = n < 1 ? 1 : (n > kMaxTilesPerSide ? kMaxTilesPerSide : n);
-    fov = floatSlot(desc, "fov", 45.0f);
-    if (fov == 0.0f || std::isnan(fov)) {
-        fov = 45.0f;
-    }
-    fov = fov < 10.0f ? 10.0f : (fov > 179.0f ? 179.0f : fov);
-    tanHalfFov = std::tan(fov * kHalfDegree);
+    fov = fieldOfView(floatSlot(desc, "fov", 45.0f), 45.0f, 10.0f, 179.0f);
+    tanHalfFov = halfAngleTangent(fov);
     angleSpeed = floatSlot(desc, "anglespeed", 0.0f);
     drawGrid = readSwitch(desc, "drawgrid");
     return true;
@@ -119,13 +105,7 @@ void WipeLayer::draw() {
     const float w = static_cast<float>(width);
     const float h = static_cast<float>(height);
     const double eye = w * 0.5 / tanHalfFov;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // The far plane keeps at least 1000 and moves out for narrow views,
-    // whose camera would otherwise stand beyond it and see nothing.
-    gluPerspective(fov, 1.0, 0.1, std::max(1000.0, 2.0 * eye));
-    gluLookAt(0.0, 0.0, eye, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
-    glMatrixMode(GL_MODELVIEW);
+    planeCamera(fov, eye, 1000.0, PlaneY::Up);
     glLoadIdentity();
     glEnable(GL_TEXTURE_2D);
     glColor4f(colour[0], colour[1], colour[2], colour[3]);
