@@ -3,47 +3,22 @@
 // "file:line: error:" and status 1.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/TempDir.h"
+#include "support/ToolRun.h"
 #include "synth/MidiImport.h"
 
 namespace {
 
 using kvx::synth::SongEvent;
+using kvx::test::readFileBytes;
 using kvx::test::TempDir;
-
-struct ToolRun {
-    int status = -1;
-    std::string out;  // stdout and stderr together
-};
+using kvx::test::ToolRun;
 
 ToolRun kvxcompose(const std::string& args) {
-    const std::string command = std::string(KVX_BIN_DIR) + "/kvxcompose " + args + " 2>&1";
-    ToolRun r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return r;
-    }
-    char buf[512];
-    while (fgets(buf, sizeof(buf), pipe) != nullptr) {
-        r.out += buf;
-    }
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
-
-std::vector<uint8_t> readBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)),
-                                std::istreambuf_iterator<char>());
+    return kvx::test::runTool("kvxcompose", args);
 }
 
 // Composes `score` and reads the MIDI file back as timed events (ms).
@@ -53,7 +28,7 @@ std::vector<SongEvent> compose(const TempDir& dir, const std::string& score) {
     EXPECT_EQ(r.status, 0) << r.out;
     std::vector<SongEvent> events;
     std::string error;
-    EXPECT_TRUE(kvx::synth::importMidi(readBytes(dir / "s.mid"), events, error)) << error;
+    EXPECT_TRUE(kvx::synth::importMidi(readFileBytes(dir / "s.mid"), events, error)) << error;
     return events;
 }
 
@@ -100,7 +75,7 @@ TEST(Kvxcompose, TwoBarsOfKickGiveTheExactFormatOneFile) {
         0x8A, 0x28, 0x99, 36,   100,  0x78, 0x89, 36, 0,  // bar 2
         0x82, 0x68, 0x99, 36,   100,  0x78, 0x89, 36, 0,  //
         0x8A, 0x28, 0xFF, 0x2F, 0};                       // ends at tick 3840
-    EXPECT_EQ(readBytes(dir / "s.mid"), expected);
+    EXPECT_EQ(readFileBytes(dir / "s.mid"), expected);
 }
 
 TEST(Kvxcompose, GridsChordsTiesVelocitiesTranspositionAndRepeats) {

@@ -4,9 +4,7 @@
 
 #include <GL/gl.h>
 
-#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,37 +13,20 @@
 #include "assets/Image.h"
 #include "platform/video/Video.h"
 #include "support/TempDir.h"
+#include "support/ToolRun.h"
 #include "vfs/Vfs.h"
 
 namespace {
 
 using kvx::test::TempDir;
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
+using kvx::test::ToolRun;
 
 ToolRun kvxfont(const std::string& args) {
-    const std::string command = std::string(KVX_BIN_DIR) + "/kvxfont " + args + " 2>&1";
-    ToolRun r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return r;
-    }
-    char buf[512];
-    while (fgets(buf, sizeof(buf), pipe) != nullptr) {
-        r.out += buf;
-    }
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+    return kvx::test::runTool("kvxfont", args);
 }
 
 std::optional<kvx::assets::Image> decodeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = kvx::test::readFileBytes(path);
     return kvx::assets::decodeTga(bytes.data(), bytes.size());
 }
 

@@ -3,39 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "assets/Mesh.h"
 #include "support/TempDir.h"
+#include "support/ToolRun.h"
 #include "vfs/Vfs.h"
 
 using kvx::test::TempDir;
+using kvx::test::ToolRun;
 namespace fs = std::filesystem;
 namespace assets = kvx::assets;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result kvxmesh(const std::string& args) {
-    const std::string command = std::string(KVX_BIN_DIR) + "/kvxmesh " + args + " 2>&1";
-    Result r{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return r;
-    }
-    char buf[512];
-    while (fgets(buf, sizeof(buf), pipe) != nullptr) {
-        r.out += buf;
-    }
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+ToolRun kvxmesh(const std::string& args) {
+    return kvx::test::runTool("kvxmesh", args);
 }
 
 // Loads name from dir through the Vfs, as a show would.
@@ -57,9 +40,9 @@ size_t triangles(const assets::Mesh& m) {
 
 TEST(Kvxmesh, GeneratedTorusLoadsWithItsMaterialAndMorph) {
     TempDir dir;
-    const Result r = kvxmesh("torus " + dir / "ring.msh" +
-                             " --rings 10 --sides 6 --diffuse 1,0,0,1 --shininess 64"
-                             " --reflection '$0' --reflectiveness 0.25 --morph-frames 4");
+    const ToolRun r = kvxmesh("torus " + dir / "ring.msh" +
+                              " --rings 10 --sides 6 --diffuse 1,0,0,1 --shininess 64"
+                              " --reflection '$0' --reflectiveness 0.25 --morph-frames 4");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(fs::exists(dir / "ring.materials"));
     const assets::Mesh m = load(dir, "ring.msh");
@@ -111,7 +94,7 @@ void writeModel(const TempDir& dir) {
 TEST(Kvxmesh, ObjModelsBecomeSubmeshesPerMaterial) {
     TempDir dir;
     writeModel(dir);
-    const Result r =
+    const ToolRun r =
         kvxmesh("from-obj " + dir / "model.obj" + " " + dir / "model.msh" + " --mtl --scale 2");
     ASSERT_EQ(r.status, 0) << r.out;
     const assets::Mesh m = load(dir, "model.msh");
@@ -147,7 +130,7 @@ TEST(Kvxmesh, DumpShowsCountsSubmeshesAndMaterials) {
     writeModel(dir);
     ASSERT_EQ(kvxmesh("from-obj " + dir / "model.obj" + " " + dir / "model.msh" + " --mtl").status,
               0);
-    const Result r = kvxmesh("dump " + dir / "model.msh");
+    const ToolRun r = kvxmesh("dump " + dir / "model.msh");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("version 3"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("positions 7, submeshes 3, materials 3"), std::string::npos) << r.out;
@@ -158,7 +141,7 @@ TEST(Kvxmesh, DumpShowsCountsSubmeshesAndMaterials) {
 
 TEST(Kvxmesh, ErrorsAreReported) {
     TempDir dir;
-    Result r = kvxmesh("from-obj " + dir / "none.obj" + " " + dir / "x.msh");
+    ToolRun r = kvxmesh("from-obj " + dir / "none.obj" + " " + dir / "x.msh");
     EXPECT_EQ(r.status, 1);
     dir.write("empty.obj", "v 0 0 0\nv 1 0 0\n");
     r = kvxmesh("from-obj " + dir / "empty.obj" + " " + dir / "x.msh");

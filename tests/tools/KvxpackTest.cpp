@@ -2,10 +2,7 @@
 // byte for byte, compressed and stored; and the errors it must report.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include <spawn.h>
@@ -14,35 +11,21 @@
 
 #include "support/PackFiles.h"
 #include "support/TempDir.h"
+#include "support/ToolRun.h"
 #include "vfs/PackImage.h"
 #include "vfs/PackWriter.h"
 #include "vfs/Vfs.h"
 #include "vfs/VfsFile.h"
 
+using kvx::test::readFileText;
 using kvx::test::TempDir;
+using kvx::test::ToolRun;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result kvxpack(const std::string& args) {
-    std::string command = std::string(KVX_BIN_DIR) + "/kvxpack " + args + " 2>&1";
-    Result r{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return r;
-    }
-    char buf[512];
-    while (fgets(buf, sizeof(buf), pipe) != nullptr) {
-        r.out += buf;
-    }
-    int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+ToolRun kvxpack(const std::string& args) {
+    return kvx::test::runTool("kvxpack", args);
 }
 
 // The peak resident size, in kilobytes, of kvxpack run with args through a
@@ -66,11 +49,6 @@ long peakKilobytes(const std::string& args) {
     return usage.ru_maxrss;
 }
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A small show folder: text, binary with every byte value, a nested file and
 // an empty one.
 void makeShow(const TempDir& dir) {
@@ -91,10 +69,10 @@ TEST(Kvxpack, RoundTripThroughTheVfs) {
     makeShow(dir);
     for (const char* flag : {"", " --store"}) {
         std::string pack = dir / "show.kvx";
-        Result created = kvxpack("create " + pack + " " + (dir / "show") + flag);
+        ToolRun created = kvxpack("create " + pack + " " + (dir / "show") + flag);
         ASSERT_EQ(created.status, 0) << created.out;
 
-        Result listed = kvxpack("list " + pack);
+        ToolRun listed = kvxpack("list " + pack);
         ASSERT_EQ(listed.status, 0) << listed.out;
         kvx::vfs::Vfs::init(pack.c_str());
         ASSERT_TRUE(kvx::vfs::Vfs::packMode());
@@ -116,16 +94,17 @@ TEST(Kvxpack, RoundTripThroughTheVfs) {
             ASSERT_TRUE(f.good()) << name;
             std::string bytes(static_cast<size_t>(f.length()), '\0');
             EXPECT_EQ(f.read(bytes.data(), f.length()), f.length());
-            EXPECT_EQ(bytes, slurp(dir.path() / "show" / name)) << name;
+            EXPECT_EQ(bytes, readFileText(dir.path() / "show" / name)) << name;
             ++rows;
         }
         EXPECT_EQ(rows, 4);
         EXPECT_TRUE(kvx::vfs::VfsFile("GFX\\logo.tga").good());
 
-        Result extracted = kvxpack("extract " + pack + " " + (dir / "out"));
+        ToolRun extracted = kvxpack("extract " + pack + " " + (dir / "out"));
         ASSERT_EQ(extracted.status, 0) << extracted.out;
-        EXPECT_EQ(slurp(dir.path() / "out/music.m"), slurp(dir.path() / "show/music.m"));
-        EXPECT_EQ(slurp(dir.path() / "out/gfx/Logo.TGA"), std::string(70000, '\x42'));
+        EXPECT_EQ(readFileText(dir.path() / "out/music.m"),
+                  readFileText(dir.path() / "show/music.m"));
+        EXPECT_EQ(readFileText(dir.path() / "out/gfx/Logo.TGA"), std::string(70000, '\x42'));
         fs::remove_all(dir.path() / "out");
     }
     kvx::vfs::Vfs::reset();
@@ -133,16 +112,16 @@ TEST(Kvxpack, RoundTripThroughTheVfs) {
 
 TEST(Kvxpack, ErrorsAreReported) {
     TempDir dir;
-    Result noDir = kvxpack("create " + (dir / "x.kvx") + " " + (dir / "absent"));
+    ToolRun noDir = kvxpack("create " + (dir / "x.kvx") + " " + (dir / "absent"));
     EXPECT_NE(noDir.status, 0);
     EXPECT_NE(noDir.out.find("not a directory"), std::string::npos);
 
-    Result noPack = kvxpack("list " + (dir / "absent.kvx"));
+    ToolRun noPack = kvxpack("list " + (dir / "absent.kvx"));
     EXPECT_NE(noPack.status, 0);
     EXPECT_NE(noPack.out.find("cannot open"), std::string::npos);
 
     dir.write("wrong.kvx", "not a pack at all");
-    Result wrong = kvxpack("list " + (dir / "wrong.kvx"));
+    ToolRun wrong = kvxpack("list " + (dir / "wrong.kvx"));
     EXPECT_NE(wrong.status, 0);
     EXPECT_NE(wrong.out.find("wrong magic"), std::string::npos);
 
@@ -153,7 +132,7 @@ TEST(Kvxpack, ErrorsAreReported) {
     std::optional<kvx::vfs::Bytes> evil =
         kvx::vfs::buildPackImage({{"../escape.txt", {'x'}}}, nullptr);
     ASSERT_TRUE(kvx::vfs::writePackFile(dir / "evil.kvx", *evil, true, nullptr));
-    Result refused = kvxpack("extract " + (dir / "evil.kvx") + " " + (dir / "in"));
+    ToolRun refused = kvxpack("extract " + (dir / "evil.kvx") + " " + (dir / "in"));
     EXPECT_NE(refused.status, 0);
     EXPECT_FALSE(fs::exists(dir.path() / "escape.txt"));
 }
@@ -175,7 +154,7 @@ TEST(Kvxpack, CutDirectoriesAreReportedAsTruncated) {
     for (const auto& [name, bytes] : cases) {
         dir.write(name, bytes);
         for (const std::string command : {"list ", "extract "}) {
-            Result r =
+            ToolRun r =
                 kvxpack(command + (dir / name) + (command == "list " ? "" : " " + (dir / "out")));
             EXPECT_EQ(r.status, 1) << command << name;
             EXPECT_NE(r.out.find("directory is truncated"), std::string::npos)
@@ -191,12 +170,12 @@ TEST(Kvxpack, ZeroBombStaysSmallInMemory) {
     TempDir dir;
     dir.write("bomb.kvx", kvx::test::zeroBomb(512u << 20));
     ASSERT_LT(fs::file_size(dir.path() / "bomb.kvx"), 600u * 1024);
-    Result listed = kvxpack("list " + (dir / "bomb.kvx"));
+    ToolRun listed = kvxpack("list " + (dir / "bomb.kvx"));
     ASSERT_EQ(listed.status, 0) << listed.out;
     EXPECT_EQ(listed.out.substr(0, 2), "a ");
-    Result extracted = kvxpack("extract " + (dir / "bomb.kvx") + " " + (dir / "out"));
+    ToolRun extracted = kvxpack("extract " + (dir / "bomb.kvx") + " " + (dir / "out"));
     ASSERT_EQ(extracted.status, 0) << extracted.out;
-    EXPECT_EQ(slurp(dir.path() / "out" / "a"), "data");
+    EXPECT_EQ(readFileText(dir.path() / "out" / "a"), "data");
 
     const std::string out = " > " + (dir / "out.txt");
     EXPECT_LT(peakKilobytes("list " + (dir / "bomb.kvx") + out), 64 * 1024);
@@ -216,7 +195,7 @@ TEST(PackImage, GrowsPastAWrongSizeHint) {
         dir / "a.gz", kvx::vfs::Bytes(content.begin(), content.begin() + cut), false, nullptr));
     ASSERT_TRUE(kvx::vfs::writePackFile(
         dir / "b.gz", kvx::vfs::Bytes(content.begin() + cut, content.end()), false, nullptr));
-    std::string joined = slurp(dir.path() / "a.gz") + slurp(dir.path() / "b.gz");
+    std::string joined = readFileText(dir.path() / "a.gz") + readFileText(dir.path() / "b.gz");
     dir.write("joined.gz", joined);
     std::optional<kvx::vfs::LoadedPack> pack =
         kvx::vfs::loadPack(dir / "joined.gz", kvx::vfs::PackScope::AllEntries);

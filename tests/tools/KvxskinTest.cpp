@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "launcher/LauncherLists.h"
 #include "launcher/Skin.h"
 #include "support/TempDir.h"
+#include "support/ToolRun.h"
 
 using namespace kvx::launcher;
 
@@ -22,10 +22,7 @@ std::optional<SkinImage> kvxskin(const kvx::test::TempDir& dir, const std::strin
         std::string(KVX_BIN_DIR) + "/kvxskin -o " + file + " " + args + " > /dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
         return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-    return parseSkin(bytes);
+    return parseSkin(kvx::test::readFileBytes(file));
 }
 
 int changed(const SkinImage& a, const SkinImage& b, const Rect& r) {

@@ -6,13 +6,12 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
 #include "assets/Image.h"
 #include "support/TempDir.h"
+#include "support/ToolRun.h"
 
 namespace kvx::tools {
 namespace {
@@ -26,10 +25,7 @@ class Kvxtex : public ::testing::Test {
         const int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string bytes(const std::string& name) const {
-        std::ifstream f(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    }
+    std::string bytes(const std::string& name) const { return test::readFileText(dir_ / name); }
     // Writes name with the generator and args, and decodes it as the player does.
     std::optional<assets::Image> make(const std::string& name, const std::string& args) {
         EXPECT_EQ(run(args + " " + (dir_ / name)), 0) << bytes("out.txt");

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
+#include "support/ToolRun.h"
 #include "synth/MidiImport.h"
 #include "synth/Song.h"
 #include "synth/WavWriter.h"
@@ -38,10 +38,7 @@ class Tools : public ::testing::Test {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    vfs::Bytes read(const std::string& name) const {
-        std::ifstream f(dir_ / name, std::ios::binary);
-        return vfs::Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    }
+    vfs::Bytes read(const std::string& name) const { return test::readFileBytes(path(name)); }
     std::string text(const std::string& name) const {
         const vfs::Bytes b = read(name);
         return std::string(b.begin(), b.end());
@@ -59,10 +56,7 @@ const std::string kExample = std::string(KVX_SOURCE_DIR) + "/examples/music/";
 TEST_F(Tools, CompileDumpCompileIsByteExactAndTheShippedConfigIsCurrent) {
     ASSERT_EQ(run("kvxsynth", "compile " + kExample + "config.txt " + path("a.sp")), 0)
         << text("err.txt");
-    std::ifstream shipped(kExample + "config.sp", std::ios::binary);
-    const vfs::Bytes ship((std::istreambuf_iterator<char>(shipped)),
-                          std::istreambuf_iterator<char>());
-    EXPECT_EQ(read("a.sp"), ship);
+    EXPECT_EQ(read("a.sp"), test::readFileBytes(kExample + "config.sp"));
     ASSERT_EQ(run("kvxsynth", "dump " + path("a.sp")), 0);
     fs::copy_file(dir_ / "out.txt", dir_ / "dumped.txt");
     EXPECT_NE(text("dumped.txt").find("inst name=\"lead\""), std::string::npos);
@@ -89,9 +83,7 @@ TEST_F(Tools, SongFromMidiDumpAndFromTextRoundTrip) {
     // The shipped song text makes the shipped song.
     ASSERT_EQ(run("kvxsong", "from-text " + kExample + "song.txt " + path("c.m")), 0)
         << text("err.txt");
-    std::ifstream shipped(kExample + "music.m", std::ios::binary);
-    EXPECT_EQ(read("c.m"), vfs::Bytes((std::istreambuf_iterator<char>(shipped)),
-                                      std::istreambuf_iterator<char>()));
+    EXPECT_EQ(read("c.m"), test::readFileBytes(kExample + "music.m"));
 }
 
 TEST_F(Tools, RenderWritesTheRequestedLength) {
@@ -114,8 +106,7 @@ TEST_F(Tools, RenderWritesTheRequestedLength) {
 TEST_F(Tools, DumpsKeepEveryByteThroughCompileAndFromText) {
     // A configuration with fewer chunks announced than stored and bytes
     // after them, and a song with what a plain event line cannot say.
-    std::ifstream shipped(kExample + "config.sp", std::ios::binary);
-    vfs::Bytes config((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>());
+    vfs::Bytes config = test::readFileBytes(kExample + "config.sp");
     config[19] = 2;
     config.insert(config.end(), {1, 2, 3});
     const vfs::Bytes song = {'k', 'v',  'x',  ':',  ':', 's', 'o',  'n',  'g',
