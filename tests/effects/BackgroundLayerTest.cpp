@@ -14,17 +14,10 @@ namespace {
 
 using namespace kvx::test;
 
-constexpr Rgba8 kRed{255, 0, 0, 255};
-constexpr Rgba8 kGreen{0, 255, 0, 255};
-constexpr Rgba8 kBlue{0, 0, 255, 255};
-constexpr Rgba8 kWhite{255, 255, 255, 255};
-
 // A red fade under a background layer with the given parameters.
 std::string overRed(const std::string& params, const std::string& attributes = "") {
-    return R"(<LAYER> $TYPE = "fadelayer"; $END = -1; $Z = 0; $BLENDING = "overwrite";
-                <PARAM> color = {255, 0, 0, 255}; </PARAM> </LAYER>
-              <LAYER> $TYPE = "background"; $END = -1; $Z = 1; $BLENDING = "overwrite"; )" +
-           attributes + " <PARAM> " + params + " </PARAM> </LAYER>";
+    return backdrop("{255, 0, 0, 255}") +
+           layerText("background", params, "$Z = 1; $BLENDING = \"overwrite\"; " + attributes);
 }
 
 // Every point of a 5 x 5 grid over the whole view has the colour.
@@ -43,7 +36,7 @@ std::string overRed(const std::string& params, const std::string& attributes = "
 }
 
 BackgroundLayer& background(EffectRig& rig) {
-    return dynamic_cast<BackgroundLayer&>(rig.layer(rig.layers().size() - 1));
+    return rig.last<BackgroundLayer>();
 }
 
 TEST(BackgroundLayer, WithoutTypeNothingIsDrawn) {

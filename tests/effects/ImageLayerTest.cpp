@@ -16,21 +16,13 @@ namespace {
 
 using namespace kvx::test;
 
-constexpr Rgba8 kRed{255, 0, 0, 255};
-constexpr Rgba8 kGreen{0, 255, 0, 255};
-constexpr Rgba8 kBlue{0, 0, 255, 255};
-constexpr Rgba8 kWhite{255, 255, 255, 255};
-
 // An image layer over a black one, with the given parameters.
 std::string overBlack(const std::string& params, const std::string& attributes = "") {
-    return R"(<LAYER> $TYPE = "fadelayer"; $END = -1; $Z = 0; $BLENDING = "overwrite";
-                <PARAM> color = {0, 0, 0, 255}; </PARAM> </LAYER>
-              <LAYER> $TYPE = "imagelayer"; $END = -1; $Z = 1; )" +
-           attributes + " <PARAM> " + params + " </PARAM> </LAYER>";
+    return backdrop("{0, 0, 0, 255}") + layerText("imagelayer", params, "$Z = 1; " + attributes);
 }
 
 ImageLayer& image(EffectRig& rig) {
-    return dynamic_cast<ImageLayer&>(rig.layer(rig.layers().size() - 1));
+    return rig.last<ImageLayer>();
 }
 
 TEST(ImageLayer, PlacementIsInFractionsOfTheLayer) {

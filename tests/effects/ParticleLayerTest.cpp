@@ -15,12 +15,11 @@ namespace {
 using namespace kvx::test;
 
 std::string particleLayer(const std::string& params, const std::string& attributes = "") {
-    return R"(<LAYER> $TYPE = "particle"; $END = -1; )" + attributes + " <PARAM> " + params +
-           " </PARAM> </LAYER>";
+    return layerText("particle", params, attributes);
 }
 
 ParticleLayer& particles(EffectRig& rig) {
-    return dynamic_cast<ParticleLayer&>(rig.layer(rig.layers().size() - 1));
+    return rig.last<ParticleLayer>();
 }
 
 // A layer built from script text and prepared, without drawing anything.
@@ -218,8 +217,7 @@ TEST(ParticleLayer, PartCountIsBounded) {
 // replaces the slot count, rate and speed.
 std::string oneSprite(const std::string& more,
                       const std::string& motion = "partcount = 1; rate = 1.0; velocity = 0.0;") {
-    return R"(<LAYER> $TYPE = "fadelayer"; $END = -1; $Z = 0; $BLENDING = "overwrite";
-                <PARAM> color = {0, 0, 255, 255}; </PARAM> </LAYER>)" +
+    return backdrop("{0, 0, 255, 255}") +
            particleLayer(motion +
                              "esizex = 0.0; esizey = 0.0; esizez = 0.0;"
                              "partrotx = 0.0; partroty = 0.0; partrotz = 0.0; " +

@@ -8,6 +8,9 @@
 //   rig.frame(0);
 //   test::Rgba px = rig.pixel(256, 500);       // from the accumulation buffer
 //
+// layerText and backdrop write the script text of a layer and of a plain
+// fade to draw it over.
+//
 // Files the layers load come through the Vfs the test set up
 // (vfs::Vfs::setDataDirectory on a test::TempDir, say).
 #pragma once
@@ -98,6 +101,11 @@ class EffectRig {
 
     LayerList& layers() { return layers_; }
     layers::Layer& layer(size_t i) { return *layers_.at(i); }
+    // The last layer of the script, as the effect type the test built.
+    template <typename T>
+    T& last() {
+        return dynamic_cast<T&>(*layers_.at(layers_.size() - 1));
+    }
     shell::Compositor& compositor() { return *compositor_; }
     int side() const { return compositor_->side(); }
 
@@ -127,5 +135,19 @@ class EffectRig {
     std::unique_ptr<shell::Compositor> compositor_;
     LayerList layers_;
 };
+
+// Script text for one layer of `type` that lasts the whole show.
+inline std::string layerText(const std::string& type, const std::string& params,
+                             const std::string& attributes = "") {
+    return "<LAYER> $TYPE = \"" + type + "\"; $END = -1; " + attributes + " <PARAM> " + params +
+           " </PARAM> </LAYER>";
+}
+
+// A fade of `colour` (script text, "{r, g, b, a}") over the whole layer at
+// $Z 0, overwriting: a known backdrop for the layers that follow it.
+inline std::string backdrop(const std::string& colour) {
+    return layerText("fadelayer", "color = " + colour + ";", "$Z = 0; $BLENDING = \"overwrite\";") +
+           "\n";
+}
 
 }  // namespace kvx::test

@@ -22,6 +22,11 @@ namespace kvx::test {
 
 using Rgba8 = std::array<int, 4>;
 
+constexpr Rgba8 kRed{255, 0, 0, 255};
+constexpr Rgba8 kGreen{0, 255, 0, 255};
+constexpr Rgba8 kBlue{0, 0, 255, 255};
+constexpr Rgba8 kWhite{255, 255, 255, 255};
+
 class TextureFolder {
   public:
     TextureFolder() {
