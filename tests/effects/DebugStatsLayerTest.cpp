@@ -7,8 +7,6 @@
 #include "effects/DebugStatsLayer.h"
 #include "support/CellSheet.h"
 #include "support/EffectRig.h"
-#include "support/TempDir.h"
-#include "vfs/Vfs.h"
 
 namespace kvx::effects {
 namespace {
@@ -87,14 +85,8 @@ int litPixels(EffectRig& rig, int x0, int y0, int x1, int y1) {
 
 class DebugStatsPicture : public ::testing::Test {
   protected:
-    void SetUp() override {
-        vfs::Vfs::reset();
-        vfs::Vfs::setDataDirectory(dir_.path().string());
-        dir_.write("cells.tga", makeCellSheet(16, 16, 16));
-    }
-    void TearDown() override { vfs::Vfs::reset(); }
     DebugStatsLayer& layer(EffectRig& rig) { return dynamic_cast<DebugStatsLayer&>(rig.layer(0)); }
-    TempDir dir_;
+    CellSheetFolder files_;
 };
 
 TEST_F(DebugStatsPicture, SystemFontPrintsTwoLinesAtTheTopLeft) {

@@ -9,8 +9,6 @@
 #include "effects/TextLayer.h"
 #include "support/CellSheet.h"
 #include "support/EffectRig.h"
-#include "support/TempDir.h"
-#include "vfs/Vfs.h"
 
 namespace kvx::effects {
 namespace {
@@ -30,13 +28,6 @@ bool isEmpty(const Rgba& px) {
 
 class TextLayerPicture : public ::testing::Test {
   protected:
-    void SetUp() override {
-        vfs::Vfs::reset();
-        vfs::Vfs::setDataDirectory(dir_.path().string());
-        dir_.write("cells.tga", makeCellSheet(16, 16, 16));
-    }
-    void TearDown() override { vfs::Vfs::reset(); }
-
     // One textlayer with these parameters, drawn unblended; the first frame
     // is drawn at show time 0 after a track step of dt.
     bool show(const std::string& params, uint32_t dt = 0) {
@@ -50,7 +41,7 @@ class TextLayerPicture : public ::testing::Test {
     }
     TextLayer& layer() { return dynamic_cast<TextLayer&>(rig_.layer(0)); }
 
-    TempDir dir_;
+    CellSheetFolder files_;
     EffectRig rig_;
 };
 

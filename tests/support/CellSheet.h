@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/TextureFolder.h"
 #include "support/TgaBuilder.h"
 
 namespace kvx::test {
@@ -28,5 +29,12 @@ inline std::vector<uint8_t> makeCellSheet(int rows, int cols, int cellPx) {
         return c == 0 ? k.b : c == 1 ? k.g : c == 2 ? k.r : 255;
     });
 }
+
+// A data folder the Vfs reads from while it lives, holding "cells.tga":
+// 16 x 16 cells of 16 pixels.
+class CellSheetFolder : public TextureFolder {
+  public:
+    CellSheetFolder() { dir().write("cells.tga", makeCellSheet(16, 16, 16)); }
+};
 
 }  // namespace kvx::test
