@@ -25,15 +25,12 @@ class DistortRig {
             <PARAM> color = {0, 0, 255, 255}; </PARAM> </LAYER>
             <LAYER> $TYPE = "distortionlayer"; $END = -1; $Z = 5; $BLENDING = "overwrite";
             <PARAM> )" + params +
-                          " </PARAM> </LAYER>");
-        if (!loaded || rig.layers().size() != 2) {
-            loaded = false;
-            return;
+                          " </PARAM> </LAYER>") &&
+                 rig.layers().size() == 2;
+        if (loaded) {
+            rig.insertRect(1, 0, 0, 128, 64, {1, 0, 0, 1});
+            loaded = rig.prepare();
         }
-        auto r = std::make_unique<RectLayer>(0, 0, 128, 64, layers::Colour{1, 0, 0, 1});
-        r->end = 0xFFFFFFFFu;
-        rig.layers().insert(rig.layers().begin() + 1, std::move(r));
-        loaded = rig.prepare();
     }
     DistortionLayer& layer() { return dynamic_cast<DistortionLayer&>(rig.layer(2)); }
     EffectRig rig;

@@ -27,15 +27,12 @@ class BlurRig {
             <PARAM> color = )" +
                           backdrop + R"(; </PARAM> </LAYER>
             <LAYER> $TYPE = "radialblur"; $END = -1; $Z = 5; $BLENDING = "overwrite"; )" +
-                          blur + " </LAYER>");
-        if (!loaded || rig.layers().size() != 2) {
-            loaded = false;
-            return;
+                          blur + " </LAYER>") &&
+                 rig.layers().size() == 2;
+        if (loaded) {
+            rig.insertRect(1, x0, y0, x1, y1, rect);
+            loaded = rig.prepare();
         }
-        auto r = std::make_unique<RectLayer>(x0, y0, x1, y1, rect);
-        r->end = 0xFFFFFFFFu;
-        rig.layers().insert(rig.layers().begin() + 1, std::move(r));
-        loaded = rig.prepare();
     }
     EffectRig rig;
     bool loaded = false;

@@ -23,16 +23,12 @@ class WipeRig {
                      float y1 = 64) {
         loaded = rig.load(R"(<LAYER> $TYPE = "wipe"; $END = -1; $Z = 5; $BLENDING = "overwrite";
             <PARAM> )" + params +
-                          " </PARAM> </LAYER>");
-        if (!loaded || rig.layers().size() != 1) {
-            loaded = false;
-            return;
+                          " </PARAM> </LAYER>") &&
+                 rig.layers().size() == 1;
+        if (loaded) {
+            rig.insertRect(0, x0, y0, x1, y1, {1, 0, 0, 1}, 1);
+            loaded = rig.prepare();
         }
-        auto r = std::make_unique<RectLayer>(x0, y0, x1, y1, layers::Colour{1, 0, 0, 1});
-        r->end = 0xFFFFFFFFu;
-        r->target = 1;
-        rig.layers().insert(rig.layers().begin(), std::move(r));
-        loaded = rig.prepare();
     }
     WipeLayer& wipe() { return dynamic_cast<WipeLayer&>(rig.layer(1)); }
     // Pixels of the picture with any colour in them.

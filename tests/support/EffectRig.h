@@ -18,6 +18,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +98,16 @@ class EffectRig {
         glReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
         window_->makeCurrent();
         return px;
+    }
+
+    // Puts a plain rectangle (RectLayer) into the layer list at index at,
+    // drawing into target for the whole show. Call before prepare.
+    void insertRect(size_t at, float x0, float y0, float x1, float y1, layers::Colour colour,
+                    int target = 0) {
+        auto r = std::make_unique<RectLayer>(x0, y0, x1, y1, colour);
+        r->end = 0xFFFFFFFFu;
+        r->target = target;
+        layers_.insert(layers_.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
     }
 
     LayerList& layers() { return layers_; }
