@@ -21,7 +21,7 @@
 //                      full_ms and "ratio" = full scan time / walk time
 //                      (goal: at least 5).
 //
-// Each effect adds one BENCHMARK_CAPTURE line at the end of this file. Files
+// Each effect adds one entry to kEffectCases at the end of this file. Files
 // a layer loads come from examples/effects (the Vfs points there).
 #include <benchmark/benchmark.h>
 
@@ -277,78 +277,62 @@ BENCHMARK(BM_ParticleUpdate)->Arg(100)->Arg(10000)->Arg(effects::ParticleSystem:
 BENCHMARK(BM_ObjectDeform)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MetaballsWalk)->Arg(30)->Arg(64)->Unit(benchmark::kMillisecond);
 
-// One line per effect, at its default settings.
-BENCHMARK_CAPTURE(BM_Effect, plasma, R"(<LAYER> $TYPE = "plasma"; $END = -1; </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, textlayer, R"(<LAYER> $TYPE = "textlayer"; $END = -1;
+namespace {
+
+// One entry per effect, at its default settings: BM_Effect/<name>.
+struct EffectCase {
+    const char* name;
+    const char* layerText;
+};
+const EffectCase kEffectCases[] = {
+    {"plasma", R"(<LAYER> $TYPE = "plasma"; $END = -1; </LAYER>)"},
+    {"textlayer", R"(<LAYER> $TYPE = "textlayer"; $END = -1;
     <PARAM> fontfile = "font.tga"; offset = 32; text = "kvx textlayer\nsecond line"; </PARAM>
-    </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, debugstats, R"(<LAYER> $TYPE = "debugstats"; $END = -1; </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, background, R"(<LAYER> $TYPE = "background"; $END = -1;
-    <PARAM> type = "cube"; texture = "sky.tga"; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, imagelayer, R"(<LAYER> $TYPE = "imagelayer"; $END = -1;
-    <PARAM> filename = "rings.tga"; w = 1.0; h = 1.0; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// All 100 default slots alive from the first frames on (rate 1 ms).
-BENCHMARK_CAPTURE(BM_Effect, particle, R"(<LAYER> $TYPE = "particle"; $END = -1;
-    <PARAM> texture = "spot.tga"; rate = 1.0; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, radialblur, R"(<LAYER> $TYPE = "radialblur"; $END = -1; </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// A heavier blur: 16 copies.
-BENCHMARK_CAPTURE(BM_Effect, radialblur_16, R"(<LAYER> $TYPE = "radialblur"; $END = -1;
-    <PARAM> iterations = 16; delta = 150; alpha = 0.3; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// Without "n_vertex" the distortion draws nothing; 32 x 32 waving vertices.
-BENCHMARK_CAPTURE(BM_Effect, distortionlayer, R"(<LAYER> $TYPE = "distortionlayer"; $END = -1;
+    </LAYER>)"},
+    {"debugstats", R"(<LAYER> $TYPE = "debugstats"; $END = -1; </LAYER>)"},
+    {"background", R"(<LAYER> $TYPE = "background"; $END = -1;
+    <PARAM> type = "cube"; texture = "sky.tga"; </PARAM> </LAYER>)"},
+    {"imagelayer", R"(<LAYER> $TYPE = "imagelayer"; $END = -1;
+    <PARAM> filename = "rings.tga"; w = 1.0; h = 1.0; </PARAM> </LAYER>)"},
+    // All 100 default slots alive from the first frames on (rate 1 ms).
+    {"particle", R"(<LAYER> $TYPE = "particle"; $END = -1;
+    <PARAM> texture = "spot.tga"; rate = 1.0; </PARAM> </LAYER>)"},
+    {"radialblur", R"(<LAYER> $TYPE = "radialblur"; $END = -1; </LAYER>)"},
+    // A heavier blur: 16 copies.
+    {"radialblur_16", R"(<LAYER> $TYPE = "radialblur"; $END = -1;
+    <PARAM> iterations = 16; delta = 150; alpha = 0.3; </PARAM> </LAYER>)"},
+    // Without "n_vertex" the distortion draws nothing; 32 x 32 waving vertices.
+    {"distortionlayer", R"(<LAYER> $TYPE = "distortionlayer"; $END = -1;
     <PARAM> n_vertex = 32; distfunc = "dycp"; dycpx = "true"; dycpy = "true"; dycpz = "true";
-    </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, wipe, R"(<LAYER> $TYPE = "wipe"; $END = -1; </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, wipe_16, R"(<LAYER> $TYPE = "wipe"; $END = -1;
-    <PARAM> n_quads = 16; anglespeed = 1.0; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, fire, R"(<LAYER> $TYPE = "fire"; $END = -1; </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// A large fire grid: 128 x 128 vertices.
-BENCHMARK_CAPTURE(BM_Effect, fire_128, R"(<LAYER> $TYPE = "fire"; $END = -1;
-    <PARAM> nPoints = 128; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, object, R"(<LAYER> $TYPE = "object"; $END = -1;
-    <PARAM> filename = "torus.msh"; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, dist_object, R"(<LAYER> $TYPE = "dist_object"; $END = -1;
-    <PARAM> filename = "torus.msh"; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// The same mesh drawn directly every frame instead of from the display list.
-BENCHMARK_CAPTURE(BM_Effect, dist_object_direct, R"(<LAYER> $TYPE = "dist_object"; $END = -1;
-    <PARAM> filename = "torus.msh"; direct = 1; </PARAM> </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, metaballs, R"(<LAYER> $TYPE = "metaballs"; $END = -1; <PARAM>
+    </PARAM> </LAYER>)"},
+    {"wipe", R"(<LAYER> $TYPE = "wipe"; $END = -1; </LAYER>)"},
+    {"wipe_16", R"(<LAYER> $TYPE = "wipe"; $END = -1;
+    <PARAM> n_quads = 16; anglespeed = 1.0; </PARAM> </LAYER>)"},
+    {"fire", R"(<LAYER> $TYPE = "fire"; $END = -1; </LAYER>)"},
+    // A large fire grid: 128 x 128 vertices.
+    {"fire_128", R"(<LAYER> $TYPE = "fire"; $END = -1;
+    <PARAM> nPoints = 128; </PARAM> </LAYER>)"},
+    {"object", R"(<LAYER> $TYPE = "object"; $END = -1;
+    <PARAM> filename = "torus.msh"; </PARAM> </LAYER>)"},
+    {"dist_object", R"(<LAYER> $TYPE = "dist_object"; $END = -1;
+    <PARAM> filename = "torus.msh"; </PARAM> </LAYER>)"},
+    // The same mesh drawn directly every frame instead of from the display list.
+    {"dist_object_direct", R"(<LAYER> $TYPE = "dist_object"; $END = -1;
+    <PARAM> filename = "torus.msh"; direct = 1; </PARAM> </LAYER>)"},
+    {"metaballs", R"(<LAYER> $TYPE = "metaballs"; $END = -1; <PARAM>
     ballcount = 5; isolevel = 0.2; ballx1 = -3.0; bally2 = 3.0; ballx3 = 3.0; bally4 = -3.0;
-    ballz5 = 3.0; camposz = 40.0; </PARAM></LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Effect, twister, R"(<LAYER> $TYPE = "twister"; $END = -1; </LAYER>)")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ballz5 = 3.0; camposz = 40.0; </PARAM></LAYER>)"},
+    {"twister", R"(<LAYER> $TYPE = "twister"; $END = -1; </LAYER>)"},
+};
+
+[[maybe_unused]] const bool kEffectsRegistered = [] {
+    for (const EffectCase& c : kEffectCases) {
+        benchmark::RegisterBenchmark((std::string("BM_Effect/") + c.name).c_str(), BM_Effect,
+                                     c.layerText)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    return true;
+}();
+
+}  // namespace
