@@ -10,6 +10,7 @@
 #include "assets/BitmapFont.h"
 #include "platform/video/Video.h"
 #include "support/CellSheet.h"
+#include "support/SuiteWindow.h"
 #include "support/TempDir.h"
 #include "vfs/Vfs.h"
 
@@ -88,16 +89,9 @@ TEST(GlyphRect, NoSheetOrNoGridMapsNothingAndLeavesTheOutputs) {
 }
 
 // makeBitmapFont and drawText on a small headless window.
-class BitmapFontGl : public ::testing::Test {
+class BitmapFontGl : public test::SuiteWindow {
   protected:
     static constexpr int kSide = 64;
-    static void SetUpTestSuite() {
-        window_ = platform::Window::create("test", kSide, kSide, 32, false).release();
-    }
-    static void TearDownTestSuite() {
-        delete window_;
-        window_ = nullptr;
-    }
     void SetUp() override {
         ASSERT_NE(window_, nullptr) << "no GL context";
         vfs::Vfs::reset();
@@ -129,11 +123,8 @@ class BitmapFontGl : public ::testing::Test {
         return std::abs(px[0] - c.r) <= 2 && std::abs(px[1] - c.g) <= 2 &&
                std::abs(px[2] - c.b) <= 2;
     }
-    static platform::Window* window_;
     test::TempDir dir_;
 };
-
-platform::Window* BitmapFontGl::window_ = nullptr;
 
 TEST_F(BitmapFontGl, CellSizesFollowTheGrid) {
     BitmapFont f = makeBitmapFont("cells.tga", 16, 16, 32);

@@ -12,6 +12,7 @@
 #include "assets/MeshRender.h"
 #include "layers/Layer.h"
 #include "platform/video/Video.h"
+#include "support/SuiteWindow.h"
 
 namespace kvx::assets {
 namespace {
@@ -106,15 +107,8 @@ class NoLayer final : public layers::Layer {
     void draw() override {}
 };
 
-class MeshRender : public ::testing::Test {
+class MeshRender : public test::SuiteWindow {
   protected:
-    static void SetUpTestSuite() {
-        window_ = platform::Window::create("test", kSide, kSide, 32, false).release();
-    }
-    static void TearDownTestSuite() {
-        delete window_;
-        window_ = nullptr;
-    }
     void SetUp() override {
         ASSERT_NE(window_, nullptr) << "no GL context";
         window_->makeCurrent();
@@ -161,11 +155,7 @@ class MeshRender : public ::testing::Test {
         }
         return ::testing::AssertionSuccess();
     }
-
-    static platform::Window* window_;
 };
-
-platform::Window* MeshRender::window_ = nullptr;
 
 // Lit colour of a face turned to the light: the vertex colour times the
 // modulation, plus the global ambient 0.2 x the default material ambient

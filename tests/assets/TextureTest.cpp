@@ -8,6 +8,7 @@
 
 #include "assets/Texture.h"
 #include "platform/video/Video.h"
+#include "support/SuiteWindow.h"
 #include "support/TgaBuilder.h"
 #include "vfs/Vfs.h"
 
@@ -17,15 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::makeTga;
 
-class TextureTest : public ::testing::Test {
+class TextureTest : public test::SuiteWindow {
   protected:
-    static void SetUpTestSuite() {
-        window_ = platform::Window::create("test", 64, 64, 32, false).release();
-    }
-    static void TearDownTestSuite() {
-        delete window_;
-        window_ = nullptr;
-    }
     void SetUp() override {
         ASSERT_NE(window_, nullptr) << "no GL context";
         // ctest runs the cases in parallel: each gets its own folder.
@@ -59,11 +53,8 @@ class TextureTest : public ::testing::Test {
         return out;
     }
 
-    static platform::Window* window_;
     fs::path dir_;
 };
-
-platform::Window* TextureTest::window_ = nullptr;
 
 TEST_F(TextureTest, Uploads24BitAsOpaqueRgbaWithLinearFilters) {
     write("a.tga", makeTga(300, 200, 24, [](int, int row, int c) {
