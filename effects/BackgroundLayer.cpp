@@ -122,21 +122,10 @@ void BackgroundLayer::draw() {
     glRotatef(angleY, 0.0f, 1.0f, 0.0f);
     glRotatef(angleZ, 0.0f, 0.0f, 1.0f);
 
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     // A texture that failed to load (-1 or 0) shows no image: the shape is
     // drawn in the plain colour.
-    const int bound = useAccum ? bindAccumTexture() : texture;
-    if (bound > 0) {
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-    } else {
-        glDisable(GL_TEXTURE_2D);
-    }
+    texturedUnlitState(useAccum ? bindAccumTexture() : texture);
+    glEnable(GL_DEPTH_TEST);
     glColor4f(colour[0], colour[1], colour[2], colour[3]);
 
     if (shape == Shape::Cube) {

@@ -32,6 +32,20 @@ void planeCamera(double fov, double eye, double minFar, PlaneY y) {
     glMatrixMode(GL_MODELVIEW);
 }
 
+void texturedUnlitState(int texture) {
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    if (texture > 0) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
 void deleteLayerTexture(int& texture) {
     if (texture > 0) {
         const GLuint name = static_cast<GLuint>(texture);

@@ -1,6 +1,7 @@
 // EffectGl: GL set-up pieces that several effects share: the field-of-view
 // rule for script values, the camera that sees a plane at pixel scale
-// (text, image, distortion, wipe), and freeing a texture a layer loaded.
+// (text, image, distortion, wipe), the state of an unlit textured shape
+// and freeing a texture a layer loaded.
 //
 // Each effect keeps its own range for the field of view and its own far
 // plane; these functions take them as arguments.
@@ -29,6 +30,12 @@ enum class PlaneY { Down, Up };
 // stand beyond it and see nothing. Leaves the model-view matrix current
 // (and untouched).
 void planeCamera(double fov, double eye, double minFar, PlaneY y);
+
+// The state of a textured shape drawn unlit and unblended: lighting,
+// blending, alpha test and face culling off, texturing on and modulated by
+// the current colour, with texture bound. A texture that failed to load
+// (-1) or none (0) turns texturing off, so the shape shows the plain colour.
+void texturedUnlitState(int texture);
 
 // Deletes a texture a layer loaded (a name above 0; -1 and 0 hold none)
 // and sets texture to 0.

@@ -115,12 +115,6 @@ void ImageLayer::draw() {
     glRotatef(rotY, 0.0f, 1.0f, 0.0f);
     glRotatef(rotZ, 0.0f, 0.0f, 1.0f);
 
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     const int src = effectiveSource();
     int bound = texture;
     if (texture == 0) {
@@ -128,11 +122,7 @@ void ImageLayer::draw() {
     }
     // A file that could not be read (-1) shows no image: the rectangle is
     // drawn in the plain colour.
-    if (bound > 0) {
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-    } else {
-        glDisable(GL_TEXTURE_2D);
-    }
+    texturedUnlitState(bound);
     glColor4f(colour[0], colour[1], colour[2], alpha * colour[3]);
 
     const float l = static_cast<float>(left) * scale;

@@ -221,21 +221,11 @@ void ParticleLayer::draw() {
     glRotatef(rotation[2], 0.0f, 0.0f, 1.0f);
     glScalef(scale3[0] * scale, scale3[1] * scale, scale3[2] * scale);
 
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // A sprite that failed to load (-1) shows no image: plain squares.
+    texturedUnlitState(texture != 0 ? texture : bindAccumTexture());
     // Fully transparent texels are dropped, so they hide nothing behind them.
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_GREATER, 0.0f);
-    // A sprite that failed to load (-1) shows no image: plain squares.
-    const int bound = texture != 0 ? texture : bindAccumTexture();
-    if (bound > 0) {
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-    } else {
-        glDisable(GL_TEXTURE_2D);
-    }
     glColor4f(colour[0], colour[1], colour[2], colour[3]);
 
     constexpr float e = kSpriteHalf;

@@ -66,5 +66,61 @@ TEST(EffectGl, PlaneCameraSeesThePlaneAtPixelScaleEvenWhenNarrow) {
     glMatrixMode(GL_MODELVIEW);
 }
 
+// A full-window quad in the colour given, drawn in the state texture sets.
+test::Rgba drawnWith(int texture, float r, float g, float b) {
+    glViewport(0, 0, 64, 48);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // What an earlier layer may have left on: lit, blended, culled.
+    glEnable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_ONE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT_AND_BACK);
+    texturedUnlitState(texture);
+    glColor4f(r, g, b, 1.0f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-1.0f, -1.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(1.0f, -1.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(1.0f, 1.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-1.0f, 1.0f);
+    glEnd();
+    glFinish();
+    return test::readPixel(32, 24, 48);
+}
+
+TEST(EffectGl, TexturedUnlitStateShowsTheTextureOrThePlainColour) {
+    shell::GlWindow* window = test::sharedWindow();
+    ASSERT_NE(window, nullptr);
+    window->makeCurrent();
+    // A failed texture (-1) or none (0): the plain colour.
+    EXPECT_TRUE(test::near(drawnWith(-1, 1.0f, 0.0f, 0.0f), 1.0f, 0.0f, 0.0f));
+    EXPECT_TRUE(test::near(drawnWith(0, 1.0f, 1.0f, 0.0f), 1.0f, 1.0f, 0.0f));
+    // A loaded one, modulated by the colour: half of its green.
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    const unsigned char green[4] = {0, 255, 0, 255};
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, green);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_TRUE(test::near(drawnWith(static_cast<int>(name), 0.5f, 0.5f, 0.5f), 0.0f, 0.5f, 0.0f));
+    int owned = static_cast<int>(name);
+    deleteLayerTexture(owned);
+    EXPECT_EQ(owned, 0);
+    EXPECT_FALSE(glIsTexture(name));
+    glDisable(GL_TEXTURE_2D);
+}
+
 }  // namespace
 }  // namespace kvx::effects
