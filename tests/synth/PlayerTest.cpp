@@ -261,6 +261,20 @@ TEST(PlayerDevice, RealTimeModeQueuesTheSilentRing) {
     EXPECT_EQ(d->samples().size(), 5120u);
 }
 
+// Lets the virtual device play 100 ms in steps of 10, giving the music
+// thread time to follow each, then waits (5 seconds at most) until the
+// player has rendered `frames`.
+void playHundredMilliseconds(core::ManualClock& clock, const Player& player, uint64_t frames) {
+    for (int i = 0; i < 10; ++i) {
+        clock.advance(10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (player.renderedFrames() < frames && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 TEST(MusicThread, RunFollowsTheDevicePositionAndStops) {
     core::ManualClock clock(1000);
     auto dev = std::make_unique<MemoryAudioDevice>(&clock);
@@ -272,15 +286,8 @@ TEST(MusicThread, RunFollowsTheDevicePositionAndStops) {
     ASSERT_TRUE(startMusicThread(&player));
     EXPECT_FALSE(startMusicThread(&player));  // one music thread at a time
     player.play();
-    // Let the virtual device play 100 ms: blocks 0..17 get rendered behind it.
-    for (int i = 0; i < 10; ++i) {
-        clock.advance(10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (player.renderedFrames() < 17u * 256 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // Blocks 0..17 get rendered behind the device.
+    playHundredMilliseconds(clock, player, 17u * 256);
     stopMusicThread(&player);
     EXPECT_TRUE(player.hasFinished());
     EXPECT_FALSE(musicThreadRunning());
@@ -327,15 +334,8 @@ TEST(MusicThread, PositionWrapAroundKeepsRenderingInStep) {
                   clock);
     ASSERT_TRUE(player.parseConfig(test::compileText(monoHead() + kSine)));
     ASSERT_TRUE(startMusicThread(&player));
-    // 100 ms of the virtual device: about 17 blocks played, the wrap after 8.
-    for (int i = 0; i < 10; ++i) {
-        clock.advance(10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (player.renderedFrames() < 17u * 256 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // About 17 blocks played, the wrap after 8.
+    playHundredMilliseconds(clock, player, 17u * 256);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     stopMusicThread(&player);
     // Never more blocks rendered than the device played (plus the one under
