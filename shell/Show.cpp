@@ -4,9 +4,11 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "core/Globals.h"
 #include "effects/Registry.h"
@@ -25,6 +27,27 @@ std::string formatSummary(const ShowStats& s) {
                   static_cast<unsigned long long>(s.frames), s.showTime / 1000.0, s.wallMs / 1000.0,
                   s.averageFrameMs, s.worstFrameMs, s.beats);
     return line;
+}
+
+std::string formatDrawnSummary(const ShowStats& s) {
+    std::vector<int> types;
+    for (int t = 0; t < layers::LayerFactory::kTypeCount; ++t) {
+        if (s.typeFrames[static_cast<size_t>(t)] != 0) {
+            types.push_back(t);
+        }
+    }
+    // Most frames first; ties keep the factory's order.
+    std::stable_sort(types.begin(), types.end(), [&s](int a, int b) {
+        return s.typeFrames[static_cast<size_t>(a)] > s.typeFrames[static_cast<size_t>(b)];
+    });
+    std::string line = "kvx: drawn:";
+    for (size_t i = 0; i < types.size(); ++i) {
+        line += i == 0 ? " " : ", ";
+        line += layers::LayerFactory::keyword(types[i]);
+        line += ' ';
+        line += std::to_string(s.typeFrames[static_cast<size_t>(types[i])]);
+    }
+    return types.empty() ? line + " nothing" : line;
 }
 
 ShowRun::ShowRun(const ShowOptions& options, ShowStats& stats)

@@ -40,6 +40,7 @@
 // and never taken (the show ended or was left first) is one of them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -47,6 +48,7 @@
 
 #include "core/Timer.h"
 #include "launcher/LaunchSettings.h"
+#include "layers/LayerFactory.h"
 
 namespace kvx::shell {
 
@@ -106,6 +108,9 @@ struct ShowStats {
     int beats = 0;
     int layers = 0;
     double startupMs = 0;  // entry to first frame shown, minus the pause
+    // Frames in which at least one layer of each type was drawn, indexed
+    // like LayerFactory::keyword.
+    std::array<uint64_t, layers::LayerFactory::kTypeCount> typeFrames{};
     bool escaped = false;
     bool prepareFailed = false;
     uint64_t seeks = 0;
@@ -121,5 +126,8 @@ int runShow(const ShowOptions& options, ShowStats* stats = nullptr);
 
 // The one-line summary printed at the end of a headless run.
 std::string formatSummary(const ShowStats& stats);
+// Its second line: each layer type drawn and in how many frames, most
+// frames first ("kvx: drawn: plasma 1520, fire 300"), or "nothing".
+std::string formatDrawnSummary(const ShowStats& stats);
 
 }  // namespace kvx::shell

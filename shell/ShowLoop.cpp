@@ -4,10 +4,12 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <filesystem>
 
 #include "core/Globals.h"
+#include "layers/LayerFactory.h"
 #include "platform/video/Video.h"
 #include "shell/PngWriter.h"
 #include "shell/ShowRun.h"
@@ -228,6 +230,7 @@ void ShowRun::showFrame(uint32_t time, uint32_t dt, bool again) {
         compositor_->present(false);
     } else {
         stage_->drawFrame(*compositor_, time, dt, false);
+        countDrawnTypes(time);
     }
     drawOverlays(time, paused);
     if (options_.onFrame) {
@@ -269,6 +272,24 @@ void ShowRun::countFrame(uint32_t time) {
     ++stats_.frames;
     stats_.showTime = time;
     previous_ = time;
+}
+
+// Counts the frame for every type that has a layer drawn in it (the layers
+// active at this time). Layers may be built anew by a seek or a reload, so
+// their types are looked up here rather than kept.
+void ShowRun::countDrawnTypes(uint32_t time) {
+    std::bitset<layers::LayerFactory::kTypeCount> drawn;
+    for (const auto& layer : stage_->layers()) {
+        if (layer && layer->isActiveAt(time)) {
+            const int type = layers::LayerFactory::typeIndex(layer->description.type);
+            if (type >= 0) {
+                drawn.set(static_cast<size_t>(type));
+            }
+        }
+    }
+    for (size_t t = 0; t < drawn.size(); ++t) {
+        stats_.typeFrames[t] += drawn[t] ? 1 : 0;
+    }
 }
 
 std::vector<std::string> ShowRun::infoLines(uint32_t time, bool paused) const {

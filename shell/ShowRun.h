@@ -64,6 +64,7 @@ class ShowRun {
     void drawOverlays(uint32_t time, bool paused);
     std::vector<std::string> infoLines(uint32_t time, bool paused) const;
     void countFrame(uint32_t time);
+    void countDrawnTypes(uint32_t time);
     bool captureFrame();
     void finishRecording();
     void checkScreenshot();

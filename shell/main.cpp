@@ -120,6 +120,7 @@ int play(CommandLine& line) {
     int status = kvx::shell::runShow(options, &stats);
     if (options.headless) {
         std::printf("%s\n", kvx::shell::formatSummary(stats).c_str());
+        std::printf("%s\n", kvx::shell::formatDrawnSummary(stats).c_str());
     }
     return line.recordsVideo() ? finishVideo(line, status) : status;
 }

@@ -270,6 +270,32 @@ TEST_F(RecordTest, DurationZeroEndsAfterTheFirstFrameThatPassesIt) {
     EXPECT_EQ(stats_.showTime, 100u);
 }
 
+// The second summary line counts the frames each type was drawn in: two
+// overlapping layers of one type count a frame once, and a type the factory
+// does not know is not counted.
+TEST_F(RecordTest, DrawnSummaryCountsFramesPerLayerType) {
+    script(layer("plasma", 0, 1000, "nPoints = 12;") + layer("fadelayer", 200, 500) +
+               layer("fadelayer", 400, 700) + layer("nosuchtype", 0, 1000),
+           1000);
+    options_.recordDir = (dir_ / "out").string();
+    options_.fps = 10;
+    ASSERT_EQ(runShow(options_, &stats_), 0) << stats_.error;
+    // Frames at 0, 100, ..., 1000 and the one at 1100 that ends the show.
+    EXPECT_EQ(stats_.frames, 12u);
+    const auto index = [](const char* type) {
+        return static_cast<size_t>(layers::LayerFactory::typeIndex(type));
+    };
+    EXPECT_EQ(stats_.typeFrames[index("plasma")], 11u);
+    EXPECT_EQ(stats_.typeFrames[index("fadelayer")], 6u);  // 200 to 700 ms
+    EXPECT_EQ(formatDrawnSummary(stats_), "kvx: drawn: plasma 11, fadelayer 6");
+    // The first line keeps its form.
+    EXPECT_EQ(formatSummary(stats_).rfind("kvx: 12 frames, 1.100 s of show,", 0), 0u);
+
+    script(layer("nosuchtype", 0, 100), 100);
+    ASSERT_EQ(runShow(options_, &stats_), 0) << stats_.error;
+    EXPECT_EQ(formatDrawnSummary(stats_), "kvx: drawn: nothing");
+}
+
 TEST_F(RecordTest, BadFrameRateOrFolderFails) {
     script(layer("fadelayer", 0, 0), 0);
     options_.recordDir = (dir_ / "out").string();
