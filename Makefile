@@ -1,6 +1,10 @@
 # kvx: the two commands of the Quick start, and a few helpers.
 #   make run     installs what is missing, builds, plays the bundled show
+#                (SHOW=DIR plays the show in a data folder instead)
 #   make test    installs what is missing, builds, runs every test
+#   make video   records the bundled show to build/showcase.mp4 (with ffmpeg;
+#                else PNG frames and a WAV in build/showcase-video/);
+#                VIDEO_FPS, VIDEO_MODE, VIDEO_QUALITY and SHOW change it
 #   make check-layering   fails on an #include that runs up the folder order
 #   make bench   builds and runs the benchmarks
 #   make format  formats every source file with clang-format
@@ -8,9 +12,13 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 TYPE ?= Release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-SHOW ?= examples/first
+# Empty: the bundled show, from the pack build/bin/kvxplay.kvx.
+SHOW ?=
+VIDEO_FPS ?= 30
+VIDEO_MODE ?= 1280x720
+VIDEO_QUALITY ?= 2
 
-.PHONY: all setup configure build test run bench format clean check-layering
+.PHONY: all setup configure build test run video bench format clean check-layering
 
 all: build
 
@@ -31,6 +39,9 @@ test: check-layering build
 
 run: build
 	@bash scripts/run-show.sh $(BUILD) $(SHOW)
+
+video: build
+	@bash scripts/record-video.sh $(BUILD) $(VIDEO_FPS) $(VIDEO_MODE) $(VIDEO_QUALITY) $(SHOW)
 
 bench: build
 	@$(BUILD)/bin/kvxbench
