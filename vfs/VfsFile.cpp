@@ -2,12 +2,38 @@
 // directory, with the length bound and the good flag described in VfsFile.h.
 #include "vfs/VfsFile.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
 namespace kvx::vfs {
+
+namespace {
+
+// Copies count bytes out of the pack image. Large memcpy calls use the
+// processor's string-move instruction, which on some processors (AMD Zen 3
+// and 4) runs up to ten times slower when the destination lies 1 to 63
+// bytes past the source modulo 4 KiB, as if the two overlapped; where a
+// pack entry and the caller's buffer happen to sit like that, copying in
+// pieces below memcpy's threshold for that instruction keeps vector moves.
+void copyOut(void* to, const uint8_t* from, size_t count) {
+    constexpr size_t kPiece = 512;
+    const auto distance =
+        (reinterpret_cast<uintptr_t>(to) - reinterpret_cast<uintptr_t>(from)) & 4095u;
+    if (distance == 0 || distance >= 64 || count <= kPiece) {
+        std::memcpy(to, from, count);
+        return;
+    }
+    auto* out = static_cast<uint8_t*>(to);
+    for (size_t done = 0; done < count; done += kPiece) {
+        std::memcpy(out + done, from + done, std::min(kPiece, count - done));
+    }
+}
+
+}  // namespace
 
 VfsFile::VfsFile(const char* name) : fromPack_(Vfs::packMode()) {
     if (name != nullptr) {
@@ -83,8 +109,8 @@ int VfsFile::read(void* buffer, int count) {
         return 0;
     }
     if (fromPack_) {
-        std::memcpy(buffer, image_->data() + start_ + static_cast<size_t>(position_),
-                    static_cast<size_t>(count));
+        copyOut(buffer, image_->data() + start_ + static_cast<size_t>(position_),
+                static_cast<size_t>(count));
     } else {
         size_t got = std::fread(buffer, 1, static_cast<size_t>(count), stream_.get());
         if (got < static_cast<size_t>(count)) {

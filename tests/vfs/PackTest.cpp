@@ -2,6 +2,8 @@
 // that lie about their own structure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "support/TempDir.h"
@@ -192,6 +194,34 @@ TEST_F(PackTest, GarbageAfterAValidGzipHeaderIsNotAPack) {
     ASSERT_TRUE(writePackFile(dir / "noise.kvx", noise, false, nullptr));
     Vfs::init((dir / "noise.kvx").c_str());
     EXPECT_FALSE(Vfs::packMode());
+}
+
+TEST_F(PackTest, ReadsDeliverTheSameBytesWhereverTheBufferLies) {
+    // The copy out of the pack changes its way with the distance between
+    // the entry and the buffer modulo 4 KiB: every distance around the
+    // switch, and counts around its piece size, deliver the entry's bytes.
+    Bytes data(5000);
+    for (size_t k = 0; k < data.size(); ++k) {
+        data[k] = static_cast<uint8_t>(k * 7 + k / 251);
+    }
+    Vfs::init(writePack({{"e", data}}, true).c_str());
+    ASSERT_TRUE(Vfs::packMode());
+    const uint8_t* source = Vfs::packImage()->data() + Vfs::entries()[0].offset;
+    Bytes room(data.size() + 8192);
+    for (int count : {511, 512, 513, 1025, 5000}) {
+        for (uintptr_t distance : {0u, 1u, 17u, 63u, 64u, 4095u}) {
+            // The buffer start whose distance from the source is distance.
+            const uintptr_t base = reinterpret_cast<uintptr_t>(room.data());
+            const uintptr_t shift = (reinterpret_cast<uintptr_t>(source) + distance - base) & 4095u;
+            uint8_t* buffer = room.data() + shift;
+            std::fill(room.begin(), room.end(), uint8_t{0xEE});
+            VfsFile f("e");
+            ASSERT_EQ(f.read(buffer, count), count);
+            EXPECT_TRUE(std::equal(buffer, buffer + count, data.begin()))
+                << count << " bytes at distance " << distance;
+            EXPECT_EQ(buffer[count], 0xEE) << count << " bytes at distance " << distance;
+        }
+    }
 }
 
 TEST(PackName, DerivedFromTheProgramPath) {
