@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -18,6 +19,13 @@ namespace {
 constexpr size_t kHugePage = 2u << 20;
 // Enough for the magic and the directory of any ordinary show.
 constexpr size_t kFirstRead = 64 * 1024;
+
+// Threads that inflate a pack of several members: the cores there are, up to
+// four (beyond that the members of an ordinary show run out first).
+unsigned inflateThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(cores, 1u, 4u);
+}
 
 }  // namespace
 
@@ -88,7 +96,11 @@ std::optional<LoadedPack> loadPack(const std::string& path, PackScope scope, Pac
     if (pack.image.size() >= reach) {
         pack.image.truncate(reach);
     } else if (!stream.ended()) {
-        const PackStream::Whole whole = stream.inflateExactly(reach, pack.image);
+        PackStream::Whole whole =
+            stream.inflateMembers(reach, pack.image, inflateThreads(), &pack.members);
+        if (whole == PackStream::Whole::NotThisFile) {
+            whole = stream.inflateExactly(reach, pack.image);
+        }
         pack.wholeBuffer = whole == PackStream::Whole::Done;
         bool ok = whole != PackStream::Whole::Corrupt;
         if (ok && !pack.wholeBuffer) {

@@ -13,6 +13,11 @@
 // can reach; a file holding more is read only that far. Memory for a pack is
 // thus its reachable content and a bounded directory, whatever the file
 // would expand to.
+//
+// The content up to the reach comes, fastest first, from gzip members that
+// record their lengths (the packer's files), inflated side by side on up to
+// four threads; from one gzip member of exactly that size, inflated whole;
+// or from zlib's streaming inflate, which reads everything else.
 #pragma once
 
 #include <cstddef>
@@ -58,7 +63,8 @@ struct LoadedPack {
     PackImage image;  // the content up to the reach of the scope's entries
     PackDirectory directory;
     uint64_t producedBytes = 0;  // content decompressed or read, all passes
-    bool wholeBuffer = false;    // inflated in one whole-buffer pass
+    bool wholeBuffer = false;    // inflated in whole-buffer passes
+    size_t members = 0;          // recorded gzip members inflated side by side
 };
 
 enum class PackError {

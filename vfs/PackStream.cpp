@@ -12,6 +12,7 @@
 #endif
 
 #include "core/ByteReader.h"
+#include "vfs/GzipMembers.h"
 
 namespace kvx::vfs {
 
@@ -246,6 +247,34 @@ PackStream::Whole PackStream::inflateExactly(size_t size, PackImage& image) {
         return Whole::NotThisFile;
     }
     produced_ += size;
+    image = std::move(whole);
+    return Whole::Done;
+}
+
+PackStream::Whole PackStream::inflateMembers(size_t reach, PackImage& image, unsigned threads,
+                                             size_t* members) {
+    *members = 0;
+    if (!compressed_ || reach == 0) {
+        return Whole::NotThisFile;
+    }
+    const WholeFile input(path_, static_cast<size_t>(fileSize_));
+    if (input.size() != fileSize_) {
+        return Whole::NotThisFile;
+    }
+    const std::optional<std::vector<GzipMember>> found =
+        findRecordedMembers(input.data(), input.size(), reach);
+    if (!found || found->empty()) {
+        return Whole::NotThisFile;
+    }
+    const GzipMember& last = found->back();
+    const size_t size = std::min(reach, last.offset + last.size);
+    PackImage whole;
+    uint8_t* out = whole.reserve(size) ? whole.extend(size) : nullptr;
+    if (out == nullptr || !vfs::inflateMembers(input.data(), *found, size, out, threads)) {
+        return Whole::NotThisFile;
+    }
+    produced_ += size;
+    *members = found->size();
     image = std::move(whole);
     return Whole::Done;
 }

@@ -11,7 +11,9 @@
 // libdeflate's whole-buffer inflate (two to three times faster), which needs
 // the whole compressed file and an output of known size. inflateExactly()
 // uses the second when the file is one gzip member whose trailer says it
-// holds exactly the size asked for.
+// holds exactly the size asked for; inflateMembers() when the file is
+// several members that record their own lengths, one thread per member at
+// a time.
 #pragma once
 
 #include <zlib.h>
@@ -59,6 +61,14 @@ class PackStream {
     // the file is a gzip member whose trailer says it holds exactly size
     // bytes. The stream itself is left as it was.
     Whole inflateExactly(size_t size, PackImage& image);
+
+    // The content up to reach (or to its end, if that comes first) from a
+    // file of members that record their lengths (see GzipMembers.h),
+    // inflated side by side on up to threads threads; members tells how
+    // many. NotThisFile also when a member is damaged: reading the file as a
+    // plain gzip stream then tells whether that is before the reach. The
+    // stream itself is left as it was.
+    Whole inflateMembers(size_t reach, PackImage& image, unsigned threads, size_t* members);
 
     // Content bytes produced so far, by either decompressor or by reading a
     // stored file: what loading a pack has cost.

@@ -19,6 +19,9 @@ void putInt32(Bytes& out, size_t at, uint32_t v) {
     }
 }
 
+// A member far larger than this would keep all but one thread idle.
+constexpr size_t kMaxMemberBytes = 64u << 20;
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -69,39 +72,42 @@ std::optional<Bytes> buildPackImage(const std::vector<PackInput>& inputs, std::s
     return out;
 }
 
-bool writePackFile(const std::string& path, const Bytes& content, bool store, std::string* error) {
+bool writePackFile(const std::string& path, const Bytes& content, bool store, std::string* error,
+                   size_t memberBytes) {
     auto fail = [&](const std::string& why) {
         if (error) {
             *error = why;
         }
         return false;
     };
-    if (store) {
-        std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
-        if (!f) {
-            return fail("cannot create '" + path + "'");
-        }
-        if (!content.empty() &&
-            std::fwrite(content.data(), 1, content.size(), f.get()) != content.size()) {
-            return fail("cannot write '" + path + "'");
-        }
-        if (std::fclose(f.release()) != 0) {
-            return fail("cannot write '" + path + "'");
-        }
-        return true;
-    }
-    gzFile gz = gzopen(path.c_str(), "wb6");
-    if (gz == nullptr) {
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+    if (!f) {
         return fail("cannot create '" + path + "'");
     }
-    size_t pos = 0;
     bool ok = true;
-    while (ok && pos < content.size()) {
-        unsigned n = static_cast<unsigned>(std::min<size_t>(content.size() - pos, 1u << 20));
-        ok = gzwrite(gz, content.data() + pos, n) == static_cast<int>(n);
-        pos += n;
+    if (store) {
+        ok = content.empty() ||
+             std::fwrite(content.data(), 1, content.size(), f.get()) == content.size();
+    } else {
+        // Raw deflate at level 6, in gzip members whose headers the writer
+        // makes itself, so that each can record its length.
+        z_stream z{};
+        if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            return fail("cannot compress '" + path + "': out of memory");
+        }
+        const size_t step = std::clamp<size_t>(memberBytes, 1, kMaxMemberBytes);
+        Bytes member;
+        size_t pos = 0;
+        do {
+            const size_t n = std::min(content.size() - pos, step);
+            member.clear();
+            ok = appendRecordedMember(member, content.data() + pos, n, z) &&
+                 std::fwrite(member.data(), 1, member.size(), f.get()) == member.size();
+            pos += n;
+        } while (ok && pos < content.size());
+        deflateEnd(&z);
     }
-    if (gzclose(gz) != Z_OK || !ok) {
+    if (std::fclose(f.release()) != 0 || !ok) {
         return fail("cannot write '" + path + "'");
     }
     return true;

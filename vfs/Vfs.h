@@ -9,7 +9,9 @@
 //      the directory wins. The decompressed pack stays in memory, so opening
 //      an entry costs a lookup and reading it a copy, instead of a
 //      decompression from the start. Only as much of the pack is
-//      decompressed as the entries that a lookup can find reach.
+//      decompressed as the entries that a lookup can find reach; a pack
+//      written by the packer, in several gzip members, is decompressed on
+//      several threads (GzipMembers.h).
 //   2. Directory mode, when there is no pack or it is not one. The file named
 //      n is <data directory>/n (the data directory is "data" unless a caller
 //      sets another). A backslash in a name is a path separator. When the exact

@@ -1,11 +1,13 @@
 // Pack contents built byte by byte, and gzip files made from them, for tests
-// of packs that lie about themselves or expand far beyond their size.
+// of packs that lie about themselves or expand far beyond their size; and
+// gzip files read back the way other gzip readers read them.
 #pragma once
 
 #include <zlib.h>
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,24 @@ inline vfs::Bytes gzipMember(const vfs::Bytes& head, size_t repeat = 0, uint8_t 
     pump(nullptr, 0, Z_FINISH);
     deflateEnd(&z);
     return out;
+}
+
+// The whole content of a gzip file as zlib's gzread delivers it (every
+// member, one after the other), or nothing when gzread reports an error.
+inline std::optional<vfs::Bytes> gunzipFile(const std::string& path) {
+    gzFile gz = gzopen(path.c_str(), "rb");
+    if (gz == nullptr) {
+        return std::nullopt;
+    }
+    vfs::Bytes all;
+    std::vector<uint8_t> buffer(1 << 16);
+    int got = 0;
+    while ((got = gzread(gz, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+        all.insert(all.end(), buffer.data(), buffer.data() + got);
+    }
+    const int closed = gzclose(gz);
+    const bool ok = got == 0 && closed == Z_OK;
+    return ok ? std::optional<vfs::Bytes>(std::move(all)) : std::nullopt;
 }
 
 // A pack of one four-byte entry "a" ("data"), followed inside the same gzip

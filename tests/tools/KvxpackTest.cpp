@@ -110,6 +110,40 @@ TEST(Kvxpack, RoundTripThroughTheVfs) {
     kvx::vfs::Vfs::reset();
 }
 
+TEST(Kvxpack, LargeShowsPackIntoMembersThatEveryGzipReaderReads) {
+    // Two and a half megabytes of content: several gzip members, which the
+    // loader inflates side by side and gzread reads as one stream.
+    TempDir dir;
+    std::string big(5u << 19, '\0');
+    for (size_t k = 0; k < big.size(); ++k) {
+        big[k] = static_cast<char>((k * k / 5 + k / 1000) & 0xFF);
+    }
+    dir.write("show/gfx/sky.tga", big);
+    dir.write("show/script.zel", "<ZEL>\n</ZEL>\n");
+    const std::string pack = dir / "show.kvx";
+    ToolRun created = kvxpack("create " + pack + " " + (dir / "show"));
+    ASSERT_EQ(created.status, 0) << created.out;
+
+    std::optional<kvx::vfs::LoadedPack> loaded =
+        kvx::vfs::loadPack(pack, kvx::vfs::PackScope::AllEntries);
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_GE(loaded->members, 3u);
+    std::optional<kvx::vfs::Bytes> gunzipped = kvx::test::gunzipFile(pack);
+    ASSERT_TRUE(gunzipped.has_value());
+    EXPECT_EQ(
+        std::string(gunzipped->begin(), gunzipped->end()),
+        std::string(reinterpret_cast<const char*>(loaded->image.data()), loaded->image.size()));
+
+    kvx::vfs::Vfs::init(pack.c_str());
+    std::optional<kvx::vfs::Bytes> sky = kvx::vfs::Vfs::readAll("GFX/SKY.TGA");
+    ASSERT_TRUE(sky.has_value());
+    EXPECT_EQ(std::string(sky->begin(), sky->end()), big);
+    kvx::vfs::Vfs::reset();
+    ToolRun extracted = kvxpack("extract " + pack + " " + (dir / "out"));
+    ASSERT_EQ(extracted.status, 0) << extracted.out;
+    EXPECT_EQ(readFileText(dir.path() / "out/gfx/sky.tga"), big);
+}
+
 TEST(Kvxpack, ErrorsAreReported) {
     TempDir dir;
     ToolRun noDir = kvxpack("create " + (dir / "x.kvx") + " " + (dir / "absent"));

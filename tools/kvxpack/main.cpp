@@ -1,8 +1,9 @@
 // kvxpack: builds, lists and unpacks the pack files a show can be shipped in.
 //
 //   kvxpack create OUT DIR [--store]   every file below DIR, named relative to
-//                                      DIR with '/', gzip-compressed unless
-//                                      --store
+//                                      DIR with '/', gzip-compressed (in
+//                                      members of 1 MiB of content that
+//                                      record their lengths) unless --store
 //   kvxpack list PACK                  name, offset and size of each entry
 //   kvxpack extract PACK DIR           every entry written below DIR
 //
